@@ -1,0 +1,7 @@
+#pragma once
+#include <string>
+
+class RootedTree;
+
+std::string genrandomtree(short* ids, int count);
+RootedTree* randspeciestree();

@@ -1,0 +1,17 @@
+#pragma once
+#include <vector>
+
+#include "reconcile/dlcost.h"
+
+class ArrTab;
+class RootedTree;
+class UnrootedTree;
+
+extern int nnimaxdepth;     // -k K stores K - 1
+extern int nnibigsteps;     // -j
+extern int iterativedepth;
+
+void smpexplore2(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& genes, int maxdepth);
+int smpexplorerec3single(RootedTree& W, std::vector<UnrootedTree*>& genes, ArrTab& store,
+                         DlCost& cost, DlCost& delta, int depth, long& moves, int& rotation,
+                         int& processed, int& newtrees, double& best);

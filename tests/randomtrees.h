@@ -1,0 +1,16 @@
+#pragma once
+#include <random>
+#include <string>
+#include <vector>
+
+// Random tree texts for property tests; the caller's generator makes them reproducible.
+
+// Rooted binary tree with each name once, by joining random pairs.
+std::string randomrootedtext(std::mt19937& rng, std::vector<std::string> names);
+
+// Unrooted gene tree of n >= 3 leaves whose labels are drawn (with repeats) from names;
+// the top node has two or three children at random.
+std::string randomgenetext(std::mt19937& rng, const std::vector<std::string>& names, int n);
+
+// Names s0, s1, ... s(n-1).
+std::vector<std::string> speciesnames(int n, const std::string& prefix = "s");

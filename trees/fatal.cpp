@@ -1,0 +1,16 @@
+#include "trees/fatal.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+void kelvoraexit(int status) {
+  std::cout.flush();
+  std::cerr.flush();
+  exit(status);
+}
+
+void fatal(const std::string& msg) {
+  std::cerr << msg << std::endl;
+  kelvoraexit(-1);
+}

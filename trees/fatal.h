@@ -1,0 +1,8 @@
+#pragma once
+#include <string>
+
+// Message and line end on standard error, then exit(-1): no unwinding, no cleanup.
+[[noreturn]] void fatal(const std::string& msg);
+
+// Every exit of the program goes through here, so a test build can observe it.
+[[noreturn]] void kelvoraexit(int status);

@@ -1,0 +1,75 @@
+#pragma once
+#include <ostream>
+#include <set>
+
+#include "reconcile/dlcost.h"
+#include "trees/tree.h"
+
+class RootedTree;
+class ClustersCollection;
+
+// Children of internal directed node v at position j = (v - leaves) % 3 in its triple:
+// opposite of v + offset[2j], then opposite of v + offset[2j + 1].
+extern const int offset[6];
+
+// Length of a directed node whose edge carries no length in the text.
+constexpr double NOLENGTH = -100.0;
+
+class UnrootedTree : public Tree {
+ public:
+  double* brlen = nullptr;
+  char** leaflabels = nullptr;
+  short inroot = -1;
+  short* lcamap = nullptr;   // -1: not computed yet
+  short rootmap = -1;
+  int* dupcnt = nullptr;     // -1: not computed yet
+  int* losscnt = nullptr;
+  short* dupnext = nullptr;
+  short* specnext = nullptr;
+  long* rootingcost = nullptr;  // wider than 16 bits so large scores never wrap
+  DlCost curcost{0, 0};
+
+  explicit UnrootedTree(char* text);
+  ~UnrootedTree() override;
+
+  short parse(char* text, int& pos, int top, int treenr, int keeplabels, short& nextleaf,
+              short& nextinternal);
+  double parseBranchLen(char* text, int& pos, int treenr);
+  short createNode3(short x, short y, double len, short& nextinternal);
+
+  std::ostream& _printdebnode(std::ostream& out, short v) override;
+  virtual std::ostream& print(std::ostream& out);
+  virtual std::ostream& printrooting(std::ostream& out, short v);
+  virtual void getchildren(short v, short& a, short& b);
+  virtual short _setmaps(RootedTree& S, short v);
+  virtual std::ostream& printsubtree(std::ostream& out, short v, int asroot);
+  virtual std::ostream& linfo(std::ostream& out, short v, long best, int sign);
+  virtual std::ostream& printlsubtree(std::ostream& out, short v, long best, int side);
+  virtual void mark(short v, int code);
+  virtual void setlcamappings(RootedTree& S);
+  virtual void clean(int);
+  virtual int _dlcostsub(RootedTree& S, short v);
+  virtual DlCost dlcost(RootedTree& S, short v);
+  virtual int _rfocostsub(RootedTree& S, short v);
+  virtual int rfocost(RootedTree& S, short v);
+  virtual int _dccostsub(RootedTree& S, short v);
+  virtual int _spcostsub(RootedTree& S, short v);
+  virtual void _rfcostsub(RootedTree& S, short v, int* counts);
+  virtual int rfcost(RootedTree& S, short v);
+  virtual int dccost(RootedTree& S, short v);
+  virtual int spcost(RootedTree& S, short v);
+
+  short dirmapparent(short v);
+  std::set<short> getcluster(short v);
+  std::set<short> getrootcluster(short v);
+  short clustersize(short v);
+  short findoptimal(RootedTree& S);
+  void preparemaplist(short* duphead, short* spechead, short* dupcount, short* speccount,
+                      int alloc);
+  short _maxdist(short v);
+  void pf(std::ostream& out, RootedTree& S, int code, int ladder);
+  void addclusters(ClustersCollection* cc);
+  void _addclusters(short v, ClustersCollection* cc, std::set<short>* sets);
+};
+
+std::ostream& operator<<(std::ostream& out, UnrootedTree& t);
