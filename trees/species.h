@@ -15,6 +15,7 @@ extern char* gsdelim;
 extern int gspos;
 
 int getspecies(char* text, int len);
+int registerspecies(const std::string& name);
 
 // Species id of a gene-tree leaf label of length len, under the current -l rule.
 int gsextract(char* label, int len);

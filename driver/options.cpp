@@ -1,0 +1,243 @@
+#include "driver/options.h"
+
+#include <getopt.h>
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <iostream>
+
+#include "initial/consensus.h"
+#include "reconcile/dlcost.h"
+#include "search/nnisearch.h"
+#include "trees/fatal.h"
+#include "trees/listfiles.h"
+#include "trees/rootedtree.h"
+#include "trees/species.h"
+#include "trees/tokenizer.h"
+#include "trees/unrootedtree.h"
+
+int nniconstrees = 0;
+int nnirandomtrees = 0;
+
+namespace {
+
+const char* optionstring = "g:s:S:G:pPYl:xbaAL:D:RoOX:ycCk:t:N:u:ZJr:j:Q:q:w:";
+
+// As sscanf "%d" accepts: blanks, a sign, digits, anything after; out-of-range values clamp
+// instead of being undefined.
+bool readint(const char* s, int& v) {
+  char* end;
+  errno = 0;
+  long x = strtol(s, &end, 10);
+  if (end == s) return false;
+  v = static_cast<int>(std::max<long>(INT_MIN, std::min<long>(INT_MAX, x)));
+  return true;
+}
+
+bool readdouble(const char* s, double& v) {
+  char* end;
+  double x = strtod(s, &end);
+  if (end == s) return false;
+  v = x;
+  return true;
+}
+
+void number(bool ok, char letter) {
+  if (!ok) fatal(std::string("Number expected in -") + letter);
+}
+
+struct CostName {
+  const char* name;
+  int code;
+};
+const CostName costnames[] = {{"DL", 0}, {"D", 1},    {"S", 2},   {"DC", 10}, {"RF", 20},
+                              {"RFO", 22}, {"RFFD", 23}, {"L", 30}, {"T", 100}};
+
+}  // namespace
+
+int lfnum(const char* text) {
+  int count = 0;
+  bool flag = false, inlength = false;
+  for (const char* p = text; *p; p++) {
+    char c = *p;
+    if (c == ',' || c == ')') {
+      inlength = false;
+      if (flag) {
+        flag = false;
+        count++;
+      }
+    } else if (c == ':') {
+      // Letters of a length such as 1e-05 are not a leaf label.
+      inlength = true;
+    }
+    if (!inlength && isalphachar(c)) flag = true;
+  }
+  return count;
+}
+
+std::string quoted(const char* s) { return std::string("\"") + s + "\""; }
+
+void usage(int, char** argv) {
+  std::cout << "Kelvora v0.90." << std::endl
+            << " Usage: " << argv[0] << " [options]" << std::endl
+            << " -g gene tree" << std::endl
+            << " -s species tree" << std::endl
+            << " -G filename - defines a set of gene trees" << std::endl
+            << " -S filename - defines a set of species trees" << std::endl
+            << " -R - show rootings for every gene tree" << std::endl
+            << " -p - print a gene tree" << std::endl
+            << " -P - print a species tree -D dupweight  - set weight of gene duplications"
+            << std::endl
+            << " -L lossweight - set weight of gene losses" << std::endl
+            << " -b - computing costs (under given species tree)" << std::endl
+            << " -w NUM - print NUM initial species trees; quasi-consensus method" << std::endl
+            << " ======================================" << std::endl
+            << " -Y - run NNI heuristic" << std::endl
+            << " Initial tree options:" << std::endl
+            << " -q NUM - start from NUM quasi-consensus trees sampled from gene tree clusters "
+               "(default option with NUM=1)"
+            << std::endl
+            << " -r NUM - start from NUM random trees" << std::endl
+            << " -Q p - defines probability for sampling gene trees (use with -q, default 0.2)"
+            << std::endl
+            << " Heuristic parameters:" << std::endl
+            << " -k VAL - defines the size of k-NNI neighbourhood explored in a single step of "
+               "heuristics (default 1)"
+            << std::endl
+            << " -j steps - defines number of additional steps after exploring a single k-NNI "
+               "neighbourhood with no improvement"
+            << std::endl
+            << " ======================================" << std::endl;
+  kelvoraexit(-1);
+}
+
+void savelog(const std::string& line) {
+  FILE* f = fopen("kelvora.log", "a");
+  if (!f) return;
+  time_t t = time(nullptr);
+  fprintf(f, "#%s %s\n", ctime(&t), line.c_str());
+  fclose(f);
+}
+
+void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& stree,
+                 std::vector<UnrootedTree*>& gtree) {
+  if (argc <= 1) usage(argc, argv);
+  srand(static_cast<unsigned>(time(nullptr)));
+  int c, k;
+  double x;
+  while ((c = getopt(argc, argv, optionstring)) != -1) {
+    opt.line += std::string(" -") + static_cast<char>(c) + " ";
+    switch (c) {
+      case 'g':
+        opt.line += quoted(optarg);
+        gtree.push_back(new UnrootedTree(optarg));
+        break;
+      case 's':
+        opt.line += quoted(optarg);
+        stree.push_back(new RootedTree(optarg));
+        break;
+      case 'S':
+        opt.line += optarg;
+        if (strstr(optarg, ".raw"))
+          stree.push_back(new RootedTree(optarg));
+        else
+          readstree(optarg, stree);
+        break;
+      case 'G':
+        opt.line += optarg;
+        readgtree(optarg, gtree);
+        break;
+      case 'p': opt.printgenes = true; break;
+      case 'P': opt.printspecies = true; break;
+      case 'Y': opt.search = true; break;
+      case 'l':
+        opt.line += optarg;
+        if ((optarg[0] == 'a' || optarg[0] == 'b') && optarg[1]) {
+          gsid = optarg[0] == 'a' ? 2 : 3;
+          free(gsdelim);
+          gsdelim = strdup(optarg + 1);
+        } else if (optarg[0] == 'p') {
+          if (!readint(optarg + 1, gspos)) gspos = 0;  // no digits: 0, the whole label
+          gsid = 1;
+        } else {
+          fatal("Invalid code for -l option expected aDELIM,bDELIM or p[-]number");
+        }
+        break;
+      case 'x': opt.nodetables = true; break;
+      case 'b': opt.costreport = true; break;
+      case 'a':
+      case 'A': opt.showtrees = true; break;
+      case 'L':
+        opt.line += optarg;
+        // A weight that is not finite would make every cost unordered.
+        number(readdouble(optarg, weight_loss) && std::isfinite(weight_loss), 'L');
+        break;
+      case 'D':
+        opt.line += optarg;
+        number(readdouble(optarg, weight_dup) && std::isfinite(weight_dup), 'D');
+        break;
+      case 'R': break;
+      case 'o': opt.showcostpair = true; break;
+      case 'O': opt.showrooting = true; break;
+      case 'X': {
+        opt.line += optarg;
+        const char* name = optarg;
+        opt.ladder = 0;
+        if (name[0] == 'l') {
+          opt.ladder = 1;
+          name++;
+        }
+        bool known = false;
+        for (auto& cn : costnames)
+          if (!strcmp(cn.name, name)) {
+            opt.costcode = cn.code;
+            known = true;
+          }
+        if (!known) fatal("Unknown cost type");
+        opt.rootingreport = true;
+        break;
+      }
+      case 'y':
+      case 'c': opt.totalcost = true; break;
+      case 'C': opt.totalpair = true; break;
+      case 'k':
+        number(readint(optarg, k), 'm');
+        nnimaxdepth = k > 0 ? k - 1 : -1;
+        break;
+      case 't': number(readdouble(optarg, x), 'o'); break;
+      case 'N':
+        number(readint(optarg, opt.nninum), 'N');
+        opt.explore = true;
+        break;
+      case 'u': break;
+      case 'Z': opt.tester = true; break;
+      case 'J': opt.tester2 = true; break;
+      case 'r': number(readint(optarg, nnirandomtrees), 'r'); break;
+      case 'j':
+        // A negative count would never run out: the search would go on until the store is empty.
+        number(readint(optarg, nnibigsteps) && nnibigsteps >= 0, 'j');
+        break;
+      case 'Q': number(readdouble(optarg, nniconsprob), 'Q'); break;
+      case 'q': number(readint(optarg, nniconstrees), 'q'); break;
+      case 'w':
+        number(readint(optarg, nniconstrees), 'w');
+        opt.line += optarg;
+        opt.consensus = true;
+        break;
+      default:
+        fatal(std::string("Unknown option: ") + static_cast<char>(c));
+    }
+  }
+}
+
+void printtrees(Options& opt, std::vector<RootedTree*>& stree, std::vector<UnrootedTree*>& gtree) {
+  if (opt.printspecies)
+    for (auto S : stree) S->print(std::cout) << std::endl;
+  if (opt.printgenes)
+    for (auto G : gtree) G->print(std::cout) << std::endl;
+}

@@ -1,0 +1,70 @@
+#include "trees/species.h"
+
+#include <cstring>
+#include <string>
+
+#include "trees/fatal.h"
+
+std::vector<std::string> specnames;
+std::map<std::string, int> specnames2id;
+
+int gsid = 0;
+char* gsdelim = nullptr;
+int gspos = 0;
+
+int getspecies(char* text, int len) {
+  return registerspecies(len ? std::string(text, len) : std::string(text));
+}
+
+int registerspecies(const std::string& name) {
+  auto it = specnames2id.find(name);
+  if (it != specnames2id.end()) return it->second;
+  int id = static_cast<int>(specnames.size());
+  if (id >= MAXSPECIES)
+    fatal("Too many species: at most " + std::to_string(MAXSPECIES) + " names can be registered");
+  specnames2id[name] = id;
+  specnames.push_back(name);
+  return id;
+}
+
+// First occurrence of delim in label[from, len), or -1; never looks beyond the label.
+static int findin(const char* label, int len, int from, const char* delim) {
+  int d = static_cast<int>(strlen(delim));
+  for (int i = from; i + d <= len; i++)
+    if (memcmp(label + i, delim, d) == 0) return i;
+  return -1;
+}
+
+[[noreturn]] static void nospecies(char* label, int len) {
+  fatal("No species name found in " + std::string(label, len));
+}
+
+int gsextract(char* label, int len) {
+  switch (gsid) {
+    case 1: {
+      long n = gspos;
+      if (n >= len || n + len <= 0 || n == 0) return getspecies(label, len);
+      if (n > 0) return getspecies(label, static_cast<int>(n));
+      return getspecies(label + len + n, static_cast<int>(-n));
+    }
+    case 2: {
+      int d = static_cast<int>(strlen(gsdelim));
+      int first = findin(label, len, 0, gsdelim);
+      if (first < 0) nospecies(label, len);
+      int start = first + d;
+      int second = findin(label, len, start, gsdelim);
+      int end = second < 0 ? len : second;
+      // A delimiter at the very end of the label names the empty species.
+      if (start == len) return registerspecies("");
+      if (end == start) nospecies(label, len);
+      return getspecies(label + start, end - start);
+    }
+    case 3: {
+      int first = findin(label, len, 0, gsdelim);
+      if (first <= 0) nospecies(label, len);
+      return getspecies(label, first);
+    }
+    default:
+      return getspecies(label, len);
+  }
+}

@@ -1,0 +1,90 @@
+#include "trees/tokenizer.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+#include "trees/fatal.h"
+
+int linenum = 0, charnum = 0;
+const char* inputfilename = nullptr;
+
+void initlinenuminfo(const char* fname) {
+  linenum = 1;
+  charnum = 0;
+  inputfilename = fname;
+}
+
+void printlinepos() {
+  if (inputfilename) std::cerr << inputfilename << ":";
+  std::cerr << linenum << ":" << charnum << ": ";
+}
+
+// The line counter changes on arriving at a line end, not on leaving it.
+static inline void step(char* s, int& p) {
+  p++;
+  if (s[p] == '\n') {
+    linenum++;
+    charnum = 0;
+  }
+  charnum++;
+}
+
+char* getTok(char* s, int& p, int treenr) {
+  while (isblankchar(s[p])) step(s, p);
+  char* tok = s + p;
+  char c = s[p];
+  if (isalnumchar(c) || c == '_') {
+    while (isalnumchar(s[p]) || s[p] == '_' || s[p] == '.' || s[p] == '-') step(s, p);
+    return tok;
+  }
+  if (c == '(' || c == ')' || c == ',' || c == ':') {
+    step(s, p);
+    return tok;
+  }
+  if (treenr >= 0) std::cerr << "Tree nr " << treenr << ". ";
+  printlinepos();
+  std::cerr << " parse error - expected expected LABEL, '(', ')' or ','; found: '";
+  if (c) std::cerr << c; else std::cerr.put('\0');
+  std::cerr << "'. current string: <<" << tok << ">>" << std::endl;
+  kelvoraexit(-1);
+}
+
+void checkparsing(char* s) {
+  int p = 0;
+  while (s[p]) {
+    if (s[p] == ';' || isblankchar(s[p])) {
+      step(s, p);
+      continue;
+    }
+    printlinepos();
+    std::cerr << "EOLN, EOF or ';' expected, found '" << (s + p) << "'" << std::endl;
+    kelvoraexit(-1);
+  }
+}
+
+void expectTok(const char* tok, char* s, int p) {
+  printlinepos();
+  std::cerr << "parse error - expected #" << tok << "#" << std::endl;
+  int i = 0;
+  if (p >= 70) {
+    i = p - 70;
+    std::cerr << "...";
+  }
+  for (; s[i] && i < p + 70; i++) {
+    if (i == p) std::cerr << std::endl;
+    std::cerr << s[i];
+  }
+  if (s[i]) std::cerr << "...";
+  std::cerr << std::endl;
+  kelvoraexit(-1);
+}
+
+char* mstrndup(const char* s, size_t n) {
+  size_t len = strnlen(s, n);
+  char* r = static_cast<char*>(malloc(len + 1));
+  if (!r) return nullptr;
+  memcpy(r, s, len);
+  r[len] = 0;
+  return r;
+}
