@@ -5,14 +5,15 @@
 #   status          expected exit status (missing: 0)
 #   expect/FILE     files the run must write, byte for byte; in a name, TIME stands for the
 #                   time stamp of a saved store, and kelvora.log is compared without its time lines
+#   absent          names of files the run must not write, one a line
 #   anything else   input files, copied into a fresh scratch directory where the case runs.
 # Time stamps in standard output are replaced by TIME before the comparison.
 set -u
-program=$1 case=$2 scratch=$3
+program=$1 case=$(cd "$2" && pwd) scratch=$3
 rm -rf "$scratch" && mkdir -p "$scratch" || exit 1
 for f in "$case"/*; do
   name=$(basename "$f")
-  case $name in args|stdout|stderr|status|expect) ;; *) cp -r "$f" "$scratch/" ;; esac
+  case $name in args|stdout|stderr|status|expect|absent) ;; *) cp -r "$f" "$scratch/" ;; esac
 done
 ln -s "$program" "$scratch/kelvora"
 args=""
@@ -61,5 +62,10 @@ if [ -d "$case/expect" ]; then
       compare "$f" "$written" "file $name"
     fi
   done
+fi
+if [ -f "$case/absent" ]; then
+  while read -r name; do
+    [ -n "$name" ] && [ -e "$name" ] && { echo "=== file $name should not have been written"; fail=1; }
+  done <"$case/absent"
 fi
 exit $fail
