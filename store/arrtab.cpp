@@ -1,0 +1,117 @@
+#include "store/arrtab.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <iostream>
+#include <set>
+#include <sstream>
+
+#include "trees/fatal.h"
+
+// FNV-1a over the entries: equal encodings always meet in one hash slot.
+static uint64_t reprhash(const short* arr, int len) {
+  uint64_t h = 1469598103934665603ULL;
+  for (int i = 0; i < len; i++) {
+    h ^= static_cast<uint16_t>(arr[i]);
+    h *= 1099511628211ULL;
+  }
+  return h;
+}
+
+// A NaN cost has no place among the ordered buckets (and would break the map's ordering);
+// it only arises from weights that are not numbers, so it is refused.
+int ArrTab::add(short* arr, int len, double cost, TreeRepr*& out) {
+  out = nullptr;
+  if (std::isnan(cost)) fatal("Tree cost is not a number; check the weights of -D and -L");
+  uint64_t h = reprhash(arr, len);
+  bool first = tab.empty();
+  auto bucket = tab.find(cost);
+  auto& slots = index[cost];
+  if (bucket == tab.end()) {
+    bucket = tab.emplace(cost, std::vector<TreeRepr*>()).first;
+  } else {
+    auto range = slots.equal_range(h);
+    for (auto it = range.first; it != range.second; ++it)
+      if (it->second->eq(arr, len, cost)) {
+        out = it->second;
+        return 0;
+      }
+  }
+  short* copy = new short[len];
+  std::copy(arr, arr + len, copy);
+  out = new TreeRepr(copy, len, cost);
+  bucket->second.push_back(out);
+  slots.emplace(h, out);
+  cnt++;
+  // The first tree is the best so far whatever its cost (cost + 1 would not exceed a huge one).
+  if (first || optcost > cost) {
+    optcost = cost;
+    optcnt = 1;
+    return 3;
+  }
+  if (cost == optcost) {
+    optcnt++;
+    return 2;
+  }
+  return 1;
+}
+
+void ArrTab::add2waiting(TreeRepr* r) { waiting.push(r); }
+
+TreeRepr* ArrTab::getwaiting(int pop) {
+  if (waiting.empty()) return nullptr;
+  TreeRepr* r = waiting.top();
+  if (pop) waiting.pop();
+  return r;
+}
+
+std::ostream& operator<<(std::ostream& out, ArrTab& t) {
+  for (auto& bucket : t.tab)
+    for (TreeRepr* r : bucket.second) out << r->cost << " " << *r << std::endl;
+  return out;
+}
+
+// Every file a store of this process has written: only those may be replaced by a later save.
+static std::set<std::string> savedbyprocess;
+
+void ArrTab::save() {
+  time_t now = time(nullptr);
+  struct tm tmnow;
+  memset(&tmnow, 0, sizeof tmnow);
+  if (struct tm* lt = localtime(&now)) tmnow = *lt;
+  char stamp[80];
+  strftime(stamp, sizeof stamp, "%Y%m%d.%H%M%S", &tmnow);
+
+  std::ostringstream text;
+  text << *this;
+  std::string content = text.str();
+
+  // Another run's file of the same second is kept: this one takes the next free counter.
+  std::string name = std::string(stamp) + ".kv.txt";
+  for (int k = 2; k < 100000; k++) {
+    bool ours = savedbyprocess.count(name) > 0;
+    FILE* f = fopen(name.c_str(), ours ? "w" : "wx");
+    if (f) {
+      fwrite(content.data(), 1, content.size(), f);
+      fclose(f);
+      savedbyprocess.insert(name);
+      savedfiles.push_back(name);
+      break;
+    }
+    if (ours || errno != EEXIST) break;  // not writable: reported by nobody, as for any save
+    name = std::string(stamp) + "." + std::to_string(k) + ".kv.txt";
+  }
+  std::cout << name << " saved" << std::endl;
+}
+
+ArrTab::~ArrTab() {
+  for (auto& bucket : tab)
+    for (TreeRepr* r : bucket.second) {
+      delete[] r->arr;
+      delete r;
+    }
+}
