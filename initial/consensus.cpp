@@ -1,0 +1,104 @@
+#include "initial/consensus.h"
+
+#include <cstdlib>
+#include <iostream>
+#include <queue>
+#include <vector>
+
+#include "initial/clusters.h"
+#include "trees/rootedtree.h"
+#include "trees/species.h"
+#include "trees/unrootedtree.h"
+
+double nniconsprob = 0.2;
+
+RootedTree* genconsensustree(std::vector<UnrootedTree*>& genetrees) {
+  ClustersCollection cc;
+  for (UnrootedTree* g : genetrees) {
+    // Trees of 4 or fewer leaves draw nothing: the sequence of draws depends on it.
+    if (g->leaves <= 4) continue;
+    int r = rand() % 100;
+    if (nniconsprob * 100 > r) cc.add(g);
+  }
+  return cc.genclusters();
+}
+
+// Size of the union of two ascending sets, by one merge.
+static size_t unionsize(const std::set<short>& a, const std::set<short>& b) {
+  size_t common = 0;
+  auto i = a.begin(), j = b.begin();
+  while (i != a.end() && j != b.end()) {
+    if (*i < *j)
+      ++i;
+    else if (*j < *i)
+      ++j;
+    else {
+      common++;
+      ++i;
+      ++j;
+    }
+  }
+  return a.size() + b.size() - common;
+}
+
+// Joins two components drawn at random; the first drawn is written first.
+static void joinrandom(std::vector<CC>& list) {
+  size_t i = rand() % list.size();
+  CC a = std::move(list[i]);
+  list.erase(list.begin() + i);
+  size_t j = rand() % list.size();
+  CC b = std::move(list[j]);
+  list.erase(list.begin() + j);
+  a.cluster.insert(b.cluster.begin(), b.cluster.end());
+  list.push_back(CC{std::move(a.cluster), "(" + a.text + "," + b.text + ")"});
+}
+
+RootedTree* ClustersCollection::genclusters() {
+  if (specnames.empty()) return nullptr;
+
+  std::priority_queue<ClusterCnt, std::vector<ClusterCnt>, clucntcomp> frequent;
+  for (auto& c : counts) frequent.push(ClusterCnt(c.first, c.second));
+
+  // Greedy: the most frequent clusters that are nested in or disjoint from all taken so far.
+  std::vector<std::set<short>> accepted;
+  while (!frequent.empty()) {
+    ClusterCnt c = frequent.top();
+    frequent.pop();
+    bool compatible = true;
+    for (auto& s : accepted) {
+      size_t u = unionsize(c.cluster, s);
+      if (u != s.size() && u != c.cluster.size() && u != s.size() + c.cluster.size()) {
+        compatible = false;
+        break;
+      }
+    }
+    if (compatible) accepted.push_back(c.cluster);
+  }
+
+  std::priority_queue<std::set<short>, std::vector<std::set<short>>, clusizecomp> smallest;
+  for (auto& s : accepted) smallest.push(s);
+
+  std::vector<CC> comps;
+  for (size_t s = 0; s < specnames.size(); s++)
+    comps.push_back(CC{std::set<short>{static_cast<short>(s)}, specnames[s]});
+
+  // Smallest first: each part of a cluster is a species or an already built sub-cluster.
+  for (size_t k = 0; k < accepted.size(); k++) {
+    std::set<short> x = smallest.top();
+    std::vector<CC> parts, rest;
+    for (auto& c : comps) (subseteq(c.cluster, x) ? parts : rest).push_back(std::move(c));
+    comps = std::move(rest);
+    if (parts.size() < 2) {
+      std::cerr << "At least two subsets in genclusters expected...";
+      return nullptr;
+    }
+    while (parts.size() > 1) joinrandom(parts);
+    comps.push_back(std::move(parts[0]));
+    smallest.pop();
+  }
+  while (comps.size() > 1) joinrandom(comps);
+
+  std::vector<char> buf(comps[0].text.begin(), comps[0].text.end());
+  buf.push_back('\0');
+  return new RootedTree(buf.data());
+}

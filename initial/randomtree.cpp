@@ -1,0 +1,35 @@
+#include "initial/randomtree.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include "trees/rootedtree.h"
+#include "trees/species.h"
+
+std::string genrandomtree(short* ids, int count) {
+  std::vector<std::string> parts;
+  for (int i = 0; i < count; i++) parts.push_back(specnames[ids[i]]);
+  if (parts.empty()) return "";
+  // Removal closes the gap: the index of every later draw depends on it.
+  while (parts.size() > 1) {
+    size_t i = rand() % parts.size();
+    std::string a = std::move(parts[i]);
+    parts.erase(parts.begin() + i);
+    size_t j = rand() % parts.size();
+    std::string b = std::move(parts[j]);
+    parts.erase(parts.begin() + j);
+    parts.push_back("(" + a + "," + b + ")");
+  }
+  return parts[0];
+}
+
+RootedTree* randspeciestree() {
+  int n = static_cast<int>(specnames.size());
+  if (n == 0) return nullptr;
+  std::vector<short> ids(n);
+  for (int i = 0; i < n; i++) ids[i] = static_cast<short>(i);
+  std::string text = genrandomtree(ids.data(), n);
+  std::vector<char> buf(text.begin(), text.end());
+  buf.push_back('\0');
+  return new RootedTree(buf.data());
+}
