@@ -1,3 +1,109 @@
 #include "driver/runmode.h"
 
-void runmode(Options&, std::vector<RootedTree*>&, std::vector<UnrootedTree*>&) {}
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "initial/consensus.h"
+#include "initial/randomtree.h"
+#include "search/nnidiag.h"
+#include "search/nnisearch.h"
+#include "store/arrtab.h"
+#include "store/treerepr.h"
+#include "trees/fatal.h"
+#include "trees/rootedtree.h"
+#include "trees/unrootedtree.h"
+
+void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<UnrootedTree*>& gtree) {
+  if (opt.tester) {
+    RootedTree* s = randspeciestree();
+    if (!s) fatal("Cannot create initial random species tree");
+    nnitester(s, gtree);
+  } else if (opt.tester2) {
+    nnitester2();
+  } else if (opt.consensus) {
+    for (int i = 0; i < nniconstrees; i++) {
+      RootedTree* s = genconsensustree(gtree);
+      if (!s) fatal("Cannot create initial species tree");
+      stree.push_back(s);
+      s->print(std::cout) << std::endl;
+    }
+  } else if (opt.search) {
+    if (stree.empty() && nniconstrees == 0 && nnirandomtrees == 0) nniconstrees = 1;
+    for (int i = 0; i < nniconstrees; i++) {
+      RootedTree* s = genconsensustree(gtree);
+      if (!s) fatal("Cannot create initial species tree");
+      stree.push_back(s);
+    }
+    for (int i = 0; i < nnirandomtrees; i++) {
+      RootedTree* s = randspeciestree();
+      if (!s) fatal("Cannot create initial random species tree");
+      stree.push_back(s);
+    }
+    smpexplore2(stree, gtree, nnimaxdepth);
+  } else if (opt.explore) {
+    nniexplore(opt, stree, gtree);
+  }
+}
+
+// Cost, dump and store entry of a tree that a move reached.
+static void explored(RootedTree& S, std::vector<UnrootedTree*>& gtree, ArrTab& store,
+                     std::vector<short>& buf, DlCost& c, DlCost d, int k, const std::string& t) {
+  S.dumpnnistructs(gtree, -1, -1);
+  c = c + d;
+  TreeRepr* entry = nullptr;
+  store.add(S.repr(buf.data()), S.reprlen(), c.mut(), entry);
+  std::cout << *entry << " toto " << c << " " << c.mut() << " D=" << d << "  " << k << " " << t
+            << std::endl;
+}
+
+void nniexplore(Options& opt, std::vector<RootedTree*>& stree, std::vector<UnrootedTree*>& gtree) {
+  const long n = opt.nninum;
+  const long node = n < 0 ? -n : n;
+  // The chosen node must be internal in every tree; a leaf or an id past the end has no move.
+  if (n != 0) {
+    for (RootedTree* S : stree) {
+      if (node < S->leaves || node >= S->total) {
+        std::ostringstream msg;
+        msg << "Node " << node << " of -N is not an internal node of the species tree ";
+        S->print(msg);
+        fatal(msg.str());
+      }
+    }
+  }
+  ArrTab store;
+  for (RootedTree* S : stree) {
+    DlCost c = S->initGTS(gtree, 1);
+    std::cout << *S << " toto " << c << " init " << c.mut() << std::endl;
+    S->dumpnnistructs(gtree, -1, -1);
+    std::vector<short> buf(S->reprlen());
+    DlCost d(0, 0);
+    if (n != 0) {
+      const short v = static_cast<short>(node);
+      std::cout << " Single NNI \t" << n << " ";
+      S->printsubtree(std::cout, v) << std::endl;
+      int k = 0;
+      std::string t;
+      if (S->nni(v, n < 0 ? 1 : 0, gtree, d, k, t))
+        explored(*S, gtree, store, buf, c, d, k, t);
+      else
+        std::cout << "No nni" << std::endl;
+    } else {
+      std::cout << " All 1-NNI nbh";
+      for (short v = static_cast<short>(S->leaves); v < S->total; v++) {
+        std::cout << " NNI \t" << v << " ";
+        S->printsubtree(std::cout, v) << std::endl;
+        for (int variant = 0; variant < 2; variant++) {
+          for (int j = 0; j < 3; j++) {
+            int k = 100 * (j + 1);
+            std::string t;
+            if (S->nni(v, variant, gtree, d, k, t)) explored(*S, gtree, store, buf, c, d, k, t);
+          }
+        }
+      }
+    }
+    std::cout << store;
+    store.save();
+  }
+}

@@ -1,0 +1,137 @@
+#include "search/nnidiag.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "store/arrtab.h"
+#include "trees/fatal.h"
+#include "trees/rootedtree.h"
+#include "trees/species.h"
+#include "trees/unrootedtree.h"
+
+int dumpcnt = 0;
+
+// The "xx=" line truncates the summed cost to an int; saturate so that huge or NaN weights
+// cannot make the conversion undefined.
+static int truncated(double x) {
+  if (!(x == x)) return 0;
+  if (x >= 2147483647.0) return 2147483647;
+  if (x <= -2147483648.0) return -2147483647 - 1;
+  return static_cast<int>(x);
+}
+
+static DlCost prepare(RootedTree* s, std::vector<UnrootedTree*>& genes) {
+  DlCost total = s->initGTS(genes, 1);
+  double sum = 0;
+  for (UnrootedTree* g : genes) sum += g->curcost.mut();
+  std::cout << "xx=" << truncated(sum) << std::endl;
+  std::cout << "TET" << std::endl;
+  return total;
+}
+
+void RootedTree::_nniprint(std::string title, UnrootedTree& g, int index, std::ostream& out) {
+  if (!title.empty()) out << "SPECIES TREE " << title << "\n";
+  for (short i = 0; i < total; i++) {
+    printdebnode(out, i);
+    out << "  out=" << mout[index][i] << " " << "  gspec=[";
+    for (short v = mspec[index][i]; v != -1; v = g.specnext[v]) out << " " << v;
+    out << "] " << "  gdup=[";
+    for (short v = mdup[index][i]; v != -1; v = g.dupnext[v]) out << " " << v;
+    out << "]" << "\n";
+  }
+}
+
+static void printrow(std::ostream& out, const char* name, short* row, int n) {
+  out << name << " ";
+  for (int s = 0; s < n; s++) out << row[s] << " ";
+  out << "\n";
+}
+
+void RootedTree::dumpnnistructs(std::vector<UnrootedTree*>& genes, int selector, int tag) {
+  char name[64];
+  if (tag > 0)
+    snprintf(name, sizeof name, "%03d.nni.%02d.dump", tag, dumpcnt);
+  else
+    snprintf(name, sizeof name, "nni.%02d.dump", dumpcnt);
+  dumpcnt++;
+  std::cout << "Dump nnistructs " << dumpcnt << " " << name << std::endl;
+  saveraw(std::string(name) + ".raw");
+
+  std::ofstream out(name);
+  out << "#Species tree" << "\n" << *this << "\n";
+  out << "#Species" << "\n";
+  for (size_t i = 0; i < specnames.size(); i++) out << i << " " << specnames[i] << "\n";
+  out << "#Number of gene trees" << "\n" << genes.size() << "\n";
+  for (int r = 0; r < static_cast<int>(genes.size()); r++) {
+    if (selector >= 0 && r != selector) continue;
+    UnrootedTree& g = *genes[r];
+    out << "##### Gene tree " << r << "\n";
+    out << g.curcost << " " << g.curcost.mut() << "\n";
+    out << g << "\n";
+    printrow(out, "mdup", mdup[r], total);
+    printrow(out, "mspec", mspec[r], total);
+    printrow(out, "mout", mout[r], total);
+    out << "#Species tree vs gene tree structs" << "\n";
+    _nniprint("", g, r, out);
+  }
+}
+
+void nnitester(RootedTree* s, std::vector<UnrootedTree*>& genes) {
+  // A move needs an internal node with an internal child; without one the draws never end.
+  if (s->leaves < 3) fatal("The NNI test needs a species tree of at least 3 leaves");
+  DlCost total = prepare(s, genes);
+  ArrTab store;
+  int count = 0, remaining = 10000;
+  s->dumpnnistructs(genes, -1, 777);
+  std::vector<short> buf(s->reprlen());
+  DlCost delta(0, 0);
+  int info = 0;
+  std::string text;
+  for (;;) {
+    short a = static_cast<short>(s->leaves + rand() % s->internal);
+    int variant = rand() % 2;
+    if (!s->nni(a, variant, genes, delta, info, text)) continue;
+    total = total + delta;
+    s->dumpnnistructs(genes, -1, 777);
+    std::cout << "MOVE " << a << " " << variant << std::endl;
+    count++;
+    TreeRepr* entry = nullptr;
+    store.add(s->repr(buf.data()), s->reprlen(), total.mut(), entry);
+    if (remaining == 0) break;
+    remaining--;
+  }
+  std::cout << "Dist " << count << std::endl;
+  store.save();
+}
+
+void nnitester2() {
+  char rawname[] = "xx/nni.01.dump.raw";
+  char genetext[] = "(((CAEEL,CAERE),CAEBR),CAEBR)";
+  RootedTree* s = new RootedTree(rawname);
+  std::vector<UnrootedTree*> genes{new UnrootedTree(genetext)};
+  const short a = 49;
+  if (a < s->leaves || a >= s->total) {
+    std::ostringstream msg;
+    msg << "Node " << a << " is not an internal node of the species tree in " << rawname << ": ";
+    s->print(msg);
+    fatal(msg.str());
+  }
+  DlCost total = prepare(s, genes);
+  ArrTab store;
+  s->dumpnnistructs(genes, -1, 777);
+  DlCost delta(0, 0);
+  int info = 0;
+  std::string text;
+  if (s->nni(a, 1, genes, delta, info, text) == 1) {
+    total = total + delta;
+    s->dumpnnistructs(genes, -1, 777);
+  }
+  std::vector<short> buf(s->reprlen());
+  TreeRepr* entry = nullptr;
+  store.add(s->repr(buf.data()), s->reprlen(), total.mut(), entry);
+}

@@ -1,0 +1,164 @@
+#include <algorithm>
+#include <vector>
+
+#include "trees/rootedtree.h"
+#include "trees/unrootedtree.h"
+
+// Post-order over the subtree of s by parent links: no recursion, so a 15000-leaf caterpillar
+// needs no stack. visit(v, r) gets each node after both of its children, r = edges below s.
+template <class Visit>
+static void postorder(RootedTree& S, short s, Visit visit) {
+  const int n = S.leaves;
+  short v = s;
+  int r = 0;
+  while (v >= n) {
+    v = S.son[v - n];
+    r++;
+  }
+  for (;;) {
+    visit(v, r);
+    if (v == s) return;
+    short p = S.parent[v];
+    if (v == S.son[p - n]) {  // left child done: the right subtree comes next
+      v = S.son[p];
+      while (v >= n) {
+        v = S.son[v - n];
+        r++;
+      }
+    } else {
+      v = p;
+      r--;
+    }
+  }
+}
+
+short RootedTree::_outdistribution(short s, short* dupcount, short* speccount, short* out) {
+  postorder(*this, s, [&](short v, int) {
+    if (v < leaves) {
+      out[v] = static_cast<short>(speccount[v] - dupcount[v]);
+    } else {
+      int sum = out[son[v - leaves]] + out[son[v]] - speccount[v] - dupcount[v];
+      out[v] = static_cast<short>(std::max(0, sum));
+    }
+  });
+  return out[s];
+}
+
+// The recursive definition returns, at every node t, b + c - spec[t] - dup[t] from its children's
+// values b and c, and adds b + c - 2 spec[t] losses. Its value is linear in the counts:
+// ret(t) = sum over leaves u below t of (spec - dup) - sum over internal u below t of (spec + dup),
+// and b + c - 2 spec[t] = ret(t) + dup[t] - spec[t]. So the losses of the subtree of s are
+// sum over internal t of ret(t) + dup[t] - spec[t], where each node u enters ret(t) once for
+// every internal t on its path to s: that count is its depth r below s, plus one if u is internal.
+// All partial values stay within the directed-node count of a gene tree, so 16 bits hold them.
+short RootedTree::_outdlcost(short s, short* dupcount, short* speccount, DlCost& cost) {
+  long ret = 0, loss = 0, dup = 0;
+  postorder(*this, s, [&](short v, int r) {
+    dup += dupcount[v];
+    if (v < leaves) {
+      long w = speccount[v] - dupcount[v];
+      ret += w;
+      loss += w * r;
+    } else {
+      long w = -(speccount[v] + dupcount[v]);
+      ret += w;
+      loss += w * (r + 1) + dupcount[v] - speccount[v];
+    }
+  });
+  cost = cost + DlCost(dup, loss);
+  return static_cast<short>(ret);
+}
+
+void RootedTree::outdlcost(short top, short* dupcount, short* speccount, DlCost& cost,
+                           short genleaves) {
+  cost = DlCost(0, 0);
+  if (top < leaves) {  // a gene tree of one species: every internal node is a duplication
+    cost.dup = genleaves - 1;
+    return;
+  }
+  int d = _outdlcost(son[top - leaves], dupcount, speccount, cost);
+  int e = _outdlcost(son[top], dupcount, speccount, cost);
+  if (dupcount[top] + speccount[top] != 2 * (genleaves - 2))
+    cost = cost + DlCost(d + e - speccount[top] - 1, d + e - 2 * speccount[top]);
+}
+
+// Rows are made when they are missing, which is what a non-zero alloc announces, or when
+// they were made for another gene-tree count; otherwise every preparation reuses them.
+void RootedTree::nniinit(std::vector<UnrootedTree*>& genes, int /*alloc*/) {
+  const int ng = static_cast<int>(genes.size());
+  if (!mout || nnigenes != ng) {
+    if (mout) {
+      for (int g = 0; g < nnigenes; g++) {
+        delete[] mdup[g];
+        delete[] mspec[g];
+        delete[] mout[g];
+      }
+      delete[] mdup;
+      delete[] mspec;
+      delete[] mout;
+    }
+    mdup = new short*[ng];
+    mspec = new short*[ng];
+    mout = new short*[ng];
+    for (int g = 0; g < ng; g++) {
+      mdup[g] = new short[total];
+      mspec[g] = new short[total];
+      mout[g] = new short[total];
+    }
+    nnigenes = ng;
+  }
+  if (!nnidupcount) {
+    nnidupcount = new short[total];
+    nnispeccount = new short[total];
+  }
+  int largest = 0;
+  for (int g = 0; g < ng; g++) {
+    std::fill(mdup[g], mdup[g] + total, -1);
+    std::fill(mspec[g], mspec[g] + total, -1);
+    std::fill(mout[g], mout[g] + total, 0);
+    std::fill(nnidupcount, nnidupcount + total, 0);
+    std::fill(nnispeccount, nnispeccount + total, 0);
+    UnrootedTree* G = genes[g];
+    // The gene tree keeps its list links between species trees; they are made once.
+    G->preparemaplist(mdup[g], mspec[g], nnidupcount, nnispeccount, G->dupnext == nullptr);
+    _outdistribution(root, nnidupcount, nnispeccount, mout[g]);
+    largest = std::max(largest, G->total);
+  }
+  if (largest > nnimarksize) {
+    delete[] nnimark;
+    nnimark = new unsigned char[largest]();
+    nnimarksize = largest;
+  }
+}
+
+void RootedTree::nnireinit(std::vector<UnrootedTree*>& genes) {
+  initlca();
+  for (UnrootedTree* G : genes) {
+    G->clean(0);
+    G->setlcamappings(*this);
+  }
+  nniinit(genes, 0);
+}
+
+DlCost RootedTree::initGTS(std::vector<UnrootedTree*>& genes, int first) {
+  setdepth(-1, 0);
+  if (first && !mout) {
+    for (UnrootedTree* G : genes) {
+      G->clean(0);
+      G->setlcamappings(*this);
+    }
+    nniinit(genes, 1);
+  } else {
+    // Also for a first preparation of a tree that was prepared and moved before: its LCA
+    // table may describe an older shape.
+    nnireinit(genes);
+  }
+  DlCost totalcost(0, 0);
+  for (UnrootedTree* G : genes) {
+    short r = G->findoptimal(*this);
+    DlCost c = G->dlcost(*this, r);
+    totalcost = totalcost + c;
+    G->curcost = c;
+  }
+  return totalcost;
+}
