@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "initial/clusters.h"
+#include "initial/randomtree.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 #include "trees/unrootedtree.h"
@@ -55,6 +56,7 @@ static void joinrandom(std::vector<CC>& list) {
 
 RootedTree* ClustersCollection::genclusters() {
   if (specnames.empty()) return nullptr;
+  checkspeciesnames();
 
   std::priority_queue<ClusterCnt, std::vector<ClusterCnt>, clucntcomp> frequent;
   for (auto& c : counts) frequent.push(ClusterCnt(c.first, c.second));

@@ -3,8 +3,28 @@
 #include <cstdlib>
 #include <vector>
 
+#include "trees/fatal.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
+#include "trees/tokenizer.h"
+
+// The tokenizer's label characters, and a letter, without which the leaf count misses it.
+static bool speciestreelabel(const std::string& s) {
+  if (s.empty() || !(isalnumchar(s[0]) || s[0] == '_')) return false;
+  bool letter = false;
+  for (char c : s) {
+    if (!(isalnumchar(c) || c == '_' || c == '.' || c == '-')) return false;
+    letter = letter || isalphachar(c);
+  }
+  return letter;
+}
+
+void checkspeciesnames() {
+  for (const std::string& s : specnames)
+    if (!speciestreelabel(s))
+      fatal("Cannot build a species tree over the species \"" + s +
+            "\": a species-tree leaf label needs a letter");
+}
 
 std::string genrandomtree(short* ids, int count) {
   std::vector<std::string> parts;
@@ -26,6 +46,7 @@ std::string genrandomtree(short* ids, int count) {
 RootedTree* randspeciestree() {
   int n = static_cast<int>(specnames.size());
   if (n == 0) return nullptr;
+  checkspeciesnames();
   std::vector<short> ids(n);
   for (int i = 0; i < n; i++) ids[i] = static_cast<short>(i);
   std::string text = genrandomtree(ids.data(), n);
