@@ -1,3 +1,41 @@
 #include "driver/costreport.h"
 
-void costreport(Options&, std::vector<RootedTree*>&, std::vector<UnrootedTree*>&) {}
+#include <iostream>
+
+#include "trees/rootedtree.h"
+#include "trees/unrootedtree.h"
+
+void costreport(Options& opt, std::vector<RootedTree*>& stree, std::vector<UnrootedTree*>& gtree) {
+  std::ostream& out = std::cout;
+  const bool needoptimal = opt.showrooting || opt.rootingreport || opt.showcostpair ||
+                           opt.totalcost || opt.totalpair;
+  for (RootedTree* S : stree) {
+    S->setdepth(-1, 0);
+    if (opt.showtrees) {
+      out << " SPECIES TREE: " << *S << std::endl;
+      if (opt.nodetables) S->printdeb(out) << std::endl;
+    }
+    DlCost total(0, 0);
+    for (UnrootedTree* G : gtree) {
+      G->clean(0);
+      G->setlcamappings(*S);
+      if (opt.showtrees) G->printdeb(out) << std::endl;
+      short r = needoptimal ? G->findoptimal(*S) : -1;
+      if (opt.showrooting) G->printrooting(out, r);
+      if (opt.showcostpair) out << G->dlcost(*S, r) << std::endl;
+      if (opt.rootingreport) {
+        G->mark(G->parent[r], 10);
+        G->mark(r, 2);
+        G->pf(out, *S, opt.costcode, opt.ladder);
+      }
+      if (opt.totalcost || opt.totalpair) total = total + G->dlcost(*S, r);
+      if (opt.showtrees) G->printdeb(out) << std::endl;
+    }
+    if (opt.totalcost || opt.totalpair) {
+      out << *S << "\t";
+      if (opt.totalcost) out << total.mut() << "\t";
+      if (opt.totalpair) out << total << "\t";
+      out << std::endl;
+    }
+  }
+}
