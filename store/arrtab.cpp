@@ -10,6 +10,8 @@
 #include <set>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "trees/fatal.h"
 
 // FNV-1a over the entries: equal encodings always meet in one hash slot.
@@ -91,14 +93,17 @@ void ArrTab::save() {
   std::string content = text.str();
 
   // Another run's file of the same second is kept: this one takes the next free counter.
+  // Names are recorded with the directory, which a process may change between saves.
+  char cwd[4096];
+  std::string dir = getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" : std::string();
   std::string name = std::string(stamp) + ".kv.txt";
   for (int k = 2; k < 100000; k++) {
-    bool ours = savedbyprocess.count(name) > 0;
+    bool ours = savedbyprocess.count(dir + name) > 0;
     FILE* f = fopen(name.c_str(), ours ? "w" : "wx");
     if (f) {
       fwrite(content.data(), 1, content.size(), f);
       fclose(f);
-      savedbyprocess.insert(name);
+      savedbyprocess.insert(dir + name);
       savedfiles.push_back(name);
       break;
     }
