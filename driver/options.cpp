@@ -128,7 +128,7 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
                  std::vector<UnrootedTree*>& gtree) {
   if (argc <= 1) usage(argc, argv);
   srand(static_cast<unsigned>(time(nullptr)));
-  int c, k;
+  int c, k = 0;
   double x;
   while ((c = getopt(argc, argv, optionstring)) != -1) {
     opt.line += std::string(" -") + static_cast<char>(c) + " ";
