@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "search/postorder.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 
@@ -64,6 +65,14 @@ int RootedTree::nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlC
   son[c] = x;
   son[zslot] = y;
 
+  // Every directed node maps to rootmap or below it, so the highest node with a list on the
+  // path from c to the root is the rootmap of a gene tree when that lies on the path.
+  unsigned char* onpath = nnipath.data();
+  for (short s = c;; s = parent[s]) {
+    onpath[s] = 1;
+    if (s == root) break;
+  }
+
   for (size_t gi = 0; gi < genes.size(); gi++) {
     UnrootedTree* g = genes[gi];
     short* dup = mdup[gi];
@@ -74,14 +83,9 @@ int RootedTree::nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlC
     short* lcamap = g->lcamap;
     unsigned char* mark = nnimark;
 
-    // Only a gene tree that maps to c or above it can change; its highest listed node on the
-    // path from c to the root is its rootmap.
-    short top = -1;
-    for (short s = c;; s = parent[s]) {
-      if (dup[s] != -1 || spec[s] != -1) top = s;
-      if (s == root) break;
-    }
-    if (top == -1) continue;
+    // Only a gene tree that maps to c or above it can change.
+    const short top = g->rootmap;
+    if (!onpath[top]) continue;
     const bool recompute = top == c || top == a;
 
     // Nodes mapped to c move to a with their class; nodes mapped to a are classified anew.
@@ -158,17 +162,24 @@ int RootedTree::nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlC
       continue;
     }
     g->rootmap = (adup != -1 || aspec != -1) ? a : c;
-    std::fill(nnidupcount, nnidupcount + total, 0);
-    std::fill(nnispeccount, nnispeccount + total, 0);
-    for (short s = 0; s < total; s++) {
-      for (short v = dup[s]; v != -1; v = dupnext[v]) nnidupcount[s]++;
-      for (short v = spec[s]; v != -1; v = specnext[v]) nnispeccount[s]++;
-    }
-    _outdistribution(root, nnidupcount, nnispeccount, out);
+    // The whole gene tree lies below a, and its mout is 0 outside a's subtree before and
+    // after the move, so counting and recomputing that subtree gives the row from the root.
+    speciespostorder(*this, a, [&](short s, int) {
+      short nd = 0, ns = 0;
+      for (short v = dup[s]; v != -1; v = dupnext[v]) nd++;
+      for (short v = spec[s]; v != -1; v = specnext[v]) ns++;
+      nnidupcount[s] = nd;
+      nnispeccount[s] = ns;
+    });
+    _outdistribution(a, nnidupcount, nnispeccount, out);
     DlCost cost(0, 0);
     outdlcost(g->rootmap, nnidupcount, nnispeccount, cost, static_cast<short>(g->leaves));
     delta = delta + DlCost(cost.dup - g->curcost.dup, cost.loss - g->curcost.loss);
     g->curcost = cost;
+  }
+  for (short s = c;; s = parent[s]) {
+    onpath[s] = 0;
+    if (s == root) break;
   }
   return 1;
 }

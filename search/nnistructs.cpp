@@ -1,39 +1,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "search/postorder.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 
-// Post-order over the subtree of s by parent links: no recursion, so a 15000-leaf caterpillar
-// needs no stack. visit(v, r) gets each node after both of its children, r = edges below s.
-template <class Visit>
-static void postorder(RootedTree& S, short s, Visit visit) {
-  const int n = S.leaves;
-  short v = s;
-  int r = 0;
-  while (v >= n) {
-    v = S.son[v - n];
-    r++;
-  }
-  for (;;) {
-    visit(v, r);
-    if (v == s) return;
-    short p = S.parent[v];
-    if (v == S.son[p - n]) {  // left child done: the right subtree comes next
-      v = S.son[p];
-      while (v >= n) {
-        v = S.son[v - n];
-        r++;
-      }
-    } else {
-      v = p;
-      r--;
-    }
-  }
-}
-
 short RootedTree::_outdistribution(short s, short* dupcount, short* speccount, short* out) {
-  postorder(*this, s, [&](short v, int) {
+  speciespostorder(*this, s, [&](short v, int) {
     if (v < leaves) {
       out[v] = static_cast<short>(speccount[v] - dupcount[v]);
     } else {
@@ -53,7 +26,7 @@ short RootedTree::_outdistribution(short s, short* dupcount, short* speccount, s
 // All partial values stay within the directed-node count of a gene tree, so 16 bits hold them.
 short RootedTree::_outdlcost(short s, short* dupcount, short* speccount, DlCost& cost) {
   long ret = 0, loss = 0, dup = 0;
-  postorder(*this, s, [&](short v, int r) {
+  speciespostorder(*this, s, [&](short v, int r) {
     dup += dupcount[v];
     if (v < leaves) {
       long w = speccount[v] - dupcount[v];
@@ -110,6 +83,7 @@ void RootedTree::nniinit(std::vector<UnrootedTree*>& genes, int /*alloc*/) {
   if (!nnidupcount) {
     nnidupcount = new short[total];
     nnispeccount = new short[total];
+    nnipath.assign(total, 0);
   }
   int largest = 0;
   for (int g = 0; g < ng; g++) {

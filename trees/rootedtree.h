@@ -28,6 +28,8 @@ class RootedTree : public Tree {
   int nnimarksize = 0;       // bytes of nnimark
   short* nnidupcount = nullptr;   // scratch of the move's recomputed case, one entry per node
   short* nnispeccount = nullptr;
+  // Scratch of the move, one entry per node: 1 on the path from the lower node to the root.
+  std::vector<unsigned char> nnipath;
   // Cache of findlab: leaf of each species id (-1 none); rebuilt when the labels change.
   std::vector<short> leafofspecies;
 
