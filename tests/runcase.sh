@@ -53,7 +53,8 @@ if [ -d "$case/expect" ]; then
       compare "$f" actual.log "kelvora.log"
       continue
     fi
-    pattern=$(printf '%s' "$name" | sed "s/TIME/$stamp/g")
+    # The replacement needs its backslashes doubled to reach grep as \{8\}.
+    pattern=$(printf '%s' "$name" | sed 's/TIME/[0-9]\\{8\\}\\.[0-9]\\{6\\}/g')
     written=$(ls | grep -x "$pattern" | head -1)
     if [ -z "$written" ]; then
       echo "=== file $name was not written"
