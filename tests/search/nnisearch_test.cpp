@@ -1,0 +1,119 @@
+#include "search/nnisearch.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <regex>
+#include <string>
+
+#include "store/arrtab.h"
+#include "tests/search/scratchdir.h"
+#include "tests/search/searchcheck.h"
+
+using namespace searchcheck;
+
+namespace {
+
+// Weights are global settings: restored whatever the test does.
+struct Weights {
+  double dup = weight_dup, loss = weight_loss;
+  ~Weights() {
+    weight_dup = dup;
+    weight_loss = loss;
+  }
+};
+
+double freshtotal(const std::string& stext, const Genes& genes) {
+  double sum = 0;
+  for (DlCost c : freshcosts(stext, genes)) sum += c.mut();
+  return sum;
+}
+
+}  // namespace
+
+// Every tree the search stored carries the cost that a reconciliation from scratch gives it,
+// and the final report agrees with the saved file.
+TEST(NniSearch, SavedStoreHoldsTheCostOfEveryTree) {
+  Weights keep;
+  std::mt19937 rng(17);
+  for (int inst = 0; inst < 12 && !HasFailure(); inst++) {
+    ScratchDir scratch;
+    weight_dup = inst % 3 == 0 ? 2.0 : 1.0;
+    weight_loss = inst % 3 == 1 ? 0.5 : 1.0;
+    auto names = speciesnames(4 + rng() % 5, "sv");
+    Genes genes = randomgenes(rng, names, 3 + rng() % 8, 16);
+    std::vector<std::unique_ptr<RootedTree>> owned;
+    std::vector<RootedTree*> starts;
+    for (int i = 0; i < 3; i++) {
+      owned.push_back(species(randomrootedtext(rng, names)));
+      starts.push_back(owned.back().get());
+    }
+    starts.push_back(starts[1]);  // the same tree again is skipped
+    testing::internal::CaptureStdout();
+    smpexplore2(starts, genes.v, static_cast<int>(inst % 2));
+    std::string out = testing::internal::GetCapturedStdout();
+
+    std::vector<std::string> saved = scratch.files(".kv.txt");
+    ASSERT_EQ(saved.size(), 1u) << out;
+    std::vector<std::string> lines = ScratchDir::lines(saved[0]);
+    double optimal = 1e300;
+    int optcnt = 0;
+    for (const std::string& l : lines) {
+      size_t blank = l.find(' ');
+      double cost = std::stod(l.substr(0, blank));
+      EXPECT_DOUBLE_EQ(cost, freshtotal(l.substr(blank + 1), genes)) << l;
+      if (cost < optimal) optimal = cost, optcnt = 0;
+      if (cost == optimal) optcnt++;
+    }
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(out, m, std::regex("Unique trees:(\\d+)\nOptimal cost:(\\S+)\n"
+                                                     "Number of optimal trees:(\\d+)\n")))
+        << out;
+    EXPECT_EQ(std::stoul(m[1]), lines.size());
+    EXPECT_DOUBLE_EQ(std::stod(m[2]), optimal);
+    EXPECT_EQ(std::stoi(m[3]), optcnt);
+    // A dot for every tenth move of a step.
+    std::regex step("(\\d+)\\. \\S+/\\S+/\\S+\\. Searching(\\.*) \\((\\d+) processed/\\d+ new trees\\)");
+    for (auto it = std::sregex_iterator(out.begin(), out.end(), step); it != std::sregex_iterator();
+         ++it) {
+      int processed = std::stoi((*it)[3]);
+      EXPECT_EQ((*it)[2].length(), static_cast<size_t>((processed + 9) / 10)) << (*it)[0];
+    }
+  }
+}
+
+// Three moves at one place that do not restore the cost stop the search with the store saved.
+TEST(NniSearch, CostErrorSavesTheStoreAndStops) {
+  ScratchDir scratch;
+  auto S = species("(((ce,cf),cg),ch)");
+  Genes genes;
+  genes.add("((ce,cf),(cg,ch))");
+  genes.add("(((ce,cg),cf),ch)");
+  DlCost cost = S->initGTS(genes.v, 1);
+  // Forget the nodes listed at (ce,cf): their mappings no longer match the lists.
+  short cherry = S->son[S->son[S->root - S->leaves] - S->leaves];
+  ASSERT_EQ(cherry, S->leaves);
+  for (size_t g = 0; g < genes.v.size(); g++) S->mspec[g][cherry] = S->mdup[g][cherry] = -1;
+  ArrTab store;
+  std::vector<short> buf(S->reprlen());
+  TreeRepr* entry = nullptr;
+  store.add(S->repr(buf.data()), S->reprlen(), cost.mut(), entry);
+  auto run = [&] {
+    dup2(2, 1);
+    DlCost delta(0, 0);
+    long moves = 1;
+    int rotation = S->leaves, processed = 0, newtrees = 0;
+    double best = -1;  // nothing is cheaper: every neighbour is visited
+    smpexplorerec3single(*S, genes.v, store, cost, delta, 0, moves, rotation, processed,
+                         newtrees, best);
+    fprintf(stderr, "no error\n");
+    exit(0);
+  };
+  EXPECT_EXIT(run(), testing::ExitedWithCode(255), "Cost err [0-9]+ [0-9]+\n.*kv.txt saved");
+  std::vector<std::string> saved = scratch.files(".kv.txt");
+  ASSERT_EQ(saved.size(), 1u);
+  EXPECT_FALSE(ScratchDir::lines(saved[0]).empty());
+}
