@@ -26,10 +26,11 @@ void RootedTree::initlca() {
   initlcatab();
 }
 
-// Fills the table row by row in pre-order. row[] holds the LCA of the current node with every
+// Fills the table row by row in a pre-order. row[] holds the LCA of the current node with every
 // node: entering child v of p, the nodes below v get v and the rest keep what they had for p.
-// Entering a right child, the left sibling's subtree still holds values from inside it and is
-// first set back to p. Total work is the size of the table plus the sum of subtree sizes.
+// Entering the second child, the first one's subtree still holds values from inside it and is
+// set back to p; visiting the larger child second keeps that repair small. Total work is the
+// size of the table plus the sum of subtree sizes.
 void RootedTree::initlcatab() {
   if (!lcatab) {
     lcatab = new short*[total];
@@ -39,11 +40,23 @@ void RootedTree::initlcatab() {
   std::vector<short> pre;
   pre.reserve(total);
   for (short x = root; x != -1; x = nextpreorder(*this, x, root)) pre.push_back(x);
-  std::vector<int> first(total), size(total);
-  for (int k = 0; k < total; k++) first[pre[k]] = k;
+  std::vector<int> size(total), first(total);
   for (int k = total - 1; k >= 0; k--) {
     short x = pre[k];
     size[x] = x < leaves ? 1 : 1 + size[son[x - leaves]] + size[son[x]];
+  }
+  pre.clear();
+  std::vector<short> stack{root};
+  while (!stack.empty()) {
+    short x = stack.back();
+    stack.pop_back();
+    first[x] = static_cast<int>(pre.size());
+    pre.push_back(x);
+    if (x < leaves) continue;
+    short a = son[x - leaves], b = son[x];
+    if (size[a] > size[b]) std::swap(a, b);
+    stack.push_back(b);
+    stack.push_back(a);
   }
   std::vector<short> row(total, root);
   auto paint = [&](short x, short value) {
@@ -52,7 +65,8 @@ void RootedTree::initlcatab() {
   for (short v : pre) {
     if (v != root) {
       short p = parent[v];
-      if (son[p] == v) paint(son[p - leaves], p);
+      short w = son[p] == v ? son[p - leaves] : son[p];
+      if (first[w] < first[v]) paint(w, p);
       paint(v, v);
     }
     if (v > 0) std::copy(row.begin(), row.begin() + v, lcatab[v]);
