@@ -11,5 +11,8 @@ struct DlCost {
   long smp() const { return static_cast<long>(dup) + loss; }
 };
 
-inline DlCost operator+(DlCost a, DlCost b) { return DlCost(a.dup + b.dup, a.loss + b.loss); }
+// Summed in a wider type: an int overflow would be undefined, a narrowing only wraps.
+inline DlCost operator+(DlCost a, DlCost b) {
+  return DlCost(static_cast<long>(a.dup) + b.dup, static_cast<long>(a.loss) + b.loss);
+}
 std::ostream& operator<<(std::ostream& out, DlCost c);
