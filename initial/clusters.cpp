@@ -1,5 +1,7 @@
 #include "initial/clusters.h"
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "trees/unrootedtree.h"
@@ -29,8 +31,9 @@ void UnrootedTree::_addclusters(short v, ClustersCollection* cc, std::set<short>
     getchildren(v, a, b);
     _addclusters(a, cc, sets);
     _addclusters(b, cc, sets);
-    sets[v] = sets[a];
-    sets[v].insert(sets[b].begin(), sets[b].end());
+    // Both sides are sorted: a merge appends at the end of the new set, without searching.
+    std::set_union(sets[a].begin(), sets[a].end(), sets[b].begin(), sets[b].end(),
+                   std::inserter(sets[v], sets[v].end()));
   }
   cc->insert(sets[v]);
 }
