@@ -4,7 +4,10 @@
 #include <cstdlib>
 #include <iostream>
 
+void (*kelvoraexithook)(int status) = nullptr;
+
 void kelvoraexit(int status) {
+  if (kelvoraexithook) kelvoraexithook(status);
   std::cout.flush();
   std::cerr.flush();
   exit(status);

@@ -6,3 +6,7 @@
 
 // Every exit of the program goes through here, so a test build can observe it.
 [[noreturn]] void kelvoraexit(int status);
+
+// Test builds only (fuzz targets): called first by kelvoraexit with the status; it may throw
+// to unwind instead of exiting. Null in the program.
+extern void (*kelvoraexithook)(int status);

@@ -12,18 +12,27 @@
 
 namespace {
 
+// Closed and freed by its destructor, so a test build that unwinds from a fatal error keeps
+// no descriptor open.
+struct LineReader {
+  FILE* f = nullptr;
+  char* line = nullptr;
+  size_t cap = 0;
+  ~LineReader() {
+    free(line);
+    if (f) fclose(f);
+  }
+};
+
 // Calls make(line) for every line of the file, line end included; lines of any length are
 // read whole, never split.
 template <class Make>
 void readlines(const char* fname, Make make) {
-  FILE* f = fopen(fname, "r");
-  if (!f) fatal(std::string("Cannot open file ") + fname);
+  LineReader r;
+  r.f = fopen(fname, "r");
+  if (!r.f) fatal(std::string("Cannot open file ") + fname);
   initlinenuminfo(fname);
-  char* line = nullptr;
-  size_t cap = 0;
-  while (getline(&line, &cap, f) >= 0) make(line);
-  free(line);
-  fclose(f);
+  while (getline(&r.line, &r.cap, r.f) >= 0) make(r.line);
 }
 
 }  // namespace

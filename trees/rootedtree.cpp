@@ -9,6 +9,10 @@
 #include "trees/species.h"
 #include "trees/tokenizer.h"
 
+// Parentheses open in the text being parsed. Reset for every tree: a test build may unwind
+// out of parse through its exit hook.
+static int nesting = 0;
+
 RootedTree::RootedTree(char* text) {
   if (strstr(text, ".raw")) {
     readraw(text);
@@ -17,6 +21,7 @@ RootedTree::RootedTree(char* text) {
     init(n, n - 1, text);
     int pos = 0;
     short nextleaf = 0, nextinternal = static_cast<short>(n);
+    nesting = 0;
     root = parse(text, pos, 0, nextleaf, nextinternal);
     checkparsing(text + pos);
     if (nextleaf != leaves || nextinternal != total)
@@ -61,7 +66,6 @@ void RootedTree::init(int leaves, int internal, const char* text) {
 short RootedTree::parse(char* text, int& pos, int treenr, short& nextleaf, short& nextinternal) {
   // A binary tree of n leaves nests at most n deep; deeper text cannot fit and would only
   // exhaust the stack.
-  static int nesting = 0;
   char* tok = getTok(text, pos, treenr);
   if (tok[0] == '(') {
     if (++nesting > leaves) fatal("Is it a binary tree? Too many nodes in rooted tree");

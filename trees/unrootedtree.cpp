@@ -11,6 +11,10 @@
 #include "trees/species.h"
 #include "trees/tokenizer.h"
 
+// Parentheses open in the text being parsed. Reset for every tree: a test build may unwind
+// out of parse through its exit hook.
+static int nesting = 0;
+
 const int offset[6] = {1, 2, 1, -1, -2, -1};
 
 UnrootedTree::UnrootedTree(char* text) {
@@ -23,6 +27,7 @@ UnrootedTree::UnrootedTree(char* text) {
   if (gsid) leaflabels = new char*[n]();
   int pos = 0;
   short nextleaf = 0, nextinternal = static_cast<short>(n);
+  nesting = 0;
   inroot = parse(text, pos, 1, 0, gsid ? 1 : 0, nextleaf, nextinternal);
   checkparsing(text + pos);
   if (nextleaf != leaves || nextinternal != total)
@@ -47,7 +52,6 @@ short UnrootedTree::parse(char* text, int& pos, int top, int treenr, int keeplab
                           short& nextleaf, short& nextinternal) {
   // An unrooted binary tree of n leaves nests at most n deep; deeper text would only
   // exhaust the stack.
-  static int nesting = 0;
   char* tok = getTok(text, pos, treenr);
   if (tok[0] == '(') {
     if (++nesting > leaves) fatal("Tree text nests deeper than its leaves allow");
