@@ -1,3 +1,4 @@
+#include <climits>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -69,7 +70,9 @@ void RootedTree::readraw(const char* filename) {
   long tot = r.number("the node count");
   long lv = r.number("the leaf count");
   if (lv < 0) r.bad("negative leaf count");
-  init(static_cast<int>(std::min<long>(lv, MAXLEAVES + 1)), static_cast<int>(lv - 1), filename);
+  // Checked before init adds up the counts, which a huge count would overflow.
+  if (lv > MAXLEAVES) treetoolarge(static_cast<int>(std::min<long>(lv, INT_MAX)));
+  init(static_cast<int>(lv), static_cast<int>(lv - 1), filename);
   if (tot != total) r.bad("node count " + std::to_string(tot) + " is not 2 x leaves - 1");
   for (int i = 0; i < total; i++) parent[i] = r.node("parent", -1, total);
   for (int i = 0; i < leaves; i++) lab[i] = idof[r.node("species id", 0, n)];

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 
@@ -80,6 +83,22 @@ TEST(RawFile, MalformedFilesAreRejected) {
   char missing[] = "missing.raw";
   EXPECT_EXIT(RootedTree t(missing), testing::ExitedWithCode(255), "^Cannot open file missing.raw\n");
   remove("bad.raw");
+}
+
+TEST(RawFile, HugeLeafCountsGetTheSizeMessage) {
+  auto attempt = [](const std::string& leaves) {
+    std::ofstream("huge.raw") << "2\nq1 q2 \n3 " << leaves << " \n2 2 -1 \n0 1 \n0 -1 1 \n2\n";
+    std::cout.rdbuf(std::cerr.rdbuf());  // the size message goes to standard output
+    char name[] = "huge.raw";
+    RootedTree t(name);
+  };
+  // Counts near the int limit once overflowed when the node total was added up.
+  for (const char* leaves : {"15001", "2147483520", "2147483647", "2147483648", "99999999999"}) {
+    std::string shown = std::to_string(std::min<long long>(std::stoll(leaves), INT_MAX));
+    EXPECT_EXIT(attempt(leaves), testing::ExitedWithCode(255),
+                "^Tree is too large. " + shown + " leaves.\nCompile with SPLARGE or SPMED macro.\n$");
+  }
+  remove("huge.raw");
 }
 
 }  // namespace
