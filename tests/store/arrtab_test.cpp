@@ -180,30 +180,6 @@ TEST(ArrTab, HashedLookupAgreesWithALinearScan) {
   EXPECT_EQ(got.str(), want.str());
 }
 
-TEST(ArrTab, LargePlateauKeepsEveryDistinctTree) {
-  std::mt19937 rng(3);
-  auto names = speciesnames(12, "pl");
-  ArrTab tab;
-  std::vector<std::vector<short>> seen;
-  std::vector<TreeRepr*> entries;
-  for (int i = 0; i < 5000; i++) {
-    std::vector<short> e = encodetext(randomrootedtext(rng, names));
-    TreeRepr* out;
-    int code = add(tab, e, 42, out);
-    if (code) {
-      seen.push_back(e);
-      entries.push_back(out);
-    }
-  }
-  EXPECT_EQ(tab.cnt, static_cast<int>(seen.size()));
-  EXPECT_EQ(tab.optcnt, tab.cnt);
-  for (size_t i = 0; i < seen.size(); i++) {
-    TreeRepr* out;
-    EXPECT_EQ(add(tab, seen[i], 42, out), 0);
-    EXPECT_EQ(out, entries[i]);
-  }
-}
-
 namespace {
 
 // Runs in a fresh directory and leaves the test's working directory as it was.
