@@ -91,11 +91,11 @@ void RootedTree::_repr(short* dst, short v, int& pos, short* mm) {
 
 void RootedTree::replace(TreeRepr* r) {
   std::string text = to_string(*r);
-  char* copy = strdup(text.c_str());
+  std::vector<char> copy(text.begin(), text.end());
+  copy.push_back('\0');
   int pos = 0;
   short nextleaf = 0, nextinternal = static_cast<short>(leaves);
-  root = parse(copy, pos, 0, nextleaf, nextinternal);
-  free(copy);
+  root = parse(copy.data(), pos, 0, nextleaf, nextinternal);
   if (nextleaf != leaves || nextinternal != total)
     fatal("Cannot rebuild a species tree of " + std::to_string(leaves) +
           " leaves from the tree " + text);
