@@ -14,47 +14,79 @@
 
 namespace {
 
-// About 100 species and 1000 gene families; each family lives in one random clade of the
-// species tree, with repeated species, as families grown by duplication and loss do.
+// 100 species and 1000 gene trees, each living in one random clade of the species tree.
+// Kind 0: random topologies over the clade's species, drawn with repeats: far from the
+// species tree, so many gene nodes map high. Kind 1: grown down the clade by duplication
+// (probability 0.15 per node) and loss (0.1), so they disagree only where genes duplicated.
 struct Collection {
   std::unique_ptr<RootedTree> S;
   std::vector<std::unique_ptr<UnrootedTree>> owned;
   std::vector<UnrootedTree*> genes;
+  std::mt19937 rng{2024};
 
-  Collection() {
-    std::mt19937 rng(2024);
-    auto names = speciesnames(100, "bn");
-    std::string text = randomrootedtext(rng, names);
+  explicit Collection(int kind) {
+    std::string text = randomrootedtext(rng, speciesnames(100, "bn"));
     S = std::make_unique<RootedTree>(text.data());
-    for (int i = 0; i < 1000; i++) {
+    while (genes.size() < 1000) {
       short s = static_cast<short>(S->leaves + rng() % (S->total - S->leaves));
-      std::vector<std::string> clade;
-      collect(s, clade);
-      std::string g = randomgenetext(rng, clade, 4 + rng() % 60);
+      std::string g;
+      if (kind == 0) {
+        std::vector<std::string> clade;
+        collect(s, clade);
+        g = randomgenetext(rng, clade, 4 + rng() % 60);
+      } else {
+        g = grow(s, 0);
+        if (leafcount(g) < 3 || leafcount(g) > 300) continue;
+      }
       owned.push_back(std::make_unique<UnrootedTree>(g.data()));
       genes.push_back(owned.back().get());
     }
   }
 
+  std::string name(short v) {
+    std::ostringstream out;
+    S->printsubtree(out, v);
+    return out.str();
+  }
+
   void collect(short v, std::vector<std::string>& names) {
     if (v < S->leaves) {
-      std::ostringstream out;
-      S->printsubtree(out, v);
-      names.push_back(out.str());
+      names.push_back(name(v));
       return;
     }
     collect(S->son[v - S->leaves], names);
     collect(S->son[v], names);
   }
+
+  // A gene lineage entering species node v; empty when it is lost on the way.
+  std::string grow(short v, int depth) {
+    int draw = rng() % 100;
+    if (draw < 15 && depth < 12) return join(grow(v, depth + 1), grow(v, depth + 1));
+    if (draw < 25 && depth > 0) return "";
+    if (v < S->leaves) return name(v);
+    return join(grow(S->son[v - S->leaves], depth + 1), grow(S->son[v], depth + 1));
+  }
+
+  static std::string join(const std::string& l, const std::string& r) {
+    if (l.empty()) return r;
+    if (r.empty()) return l;
+    return "(" + l + "," + r + ")";
+  }
+
+  static int leafcount(const std::string& g) {
+    int n = 0;
+    for (size_t i = 0; i < g.size(); i++) n += g[i] == ',';
+    return g.empty() ? 0 : n + 1;
+  }
 };
 
-Collection& collection() {
-  static Collection c;
-  return c;
+Collection& collection(int kind) {
+  static Collection random(0), grown(1);
+  return kind == 0 ? random : grown;
 }
 
 void BM_NniMove(benchmark::State& state) {
-  Collection& c = collection();
+  Collection& c = collection(static_cast<int>(state.range(0)));
   RootedTree& S = *c.S;
   DlCost total = S.initGTS(c.genes, 0);
   std::mt19937 rng(7);
@@ -72,13 +104,13 @@ void BM_NniMove(benchmark::State& state) {
   benchmark::DoNotOptimize(total);
   state.SetItemsProcessed(moves);
 }
-BENCHMARK(BM_NniMove);
+BENCHMARK(BM_NniMove)->Arg(0)->Arg(1);
 
 void BM_Reprepare(benchmark::State& state) {
-  Collection& c = collection();
+  Collection& c = collection(static_cast<int>(state.range(0)));
   for (auto _ : state) benchmark::DoNotOptimize(c.S->initGTS(c.genes, 0));
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_Reprepare)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Reprepare)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -162,16 +162,27 @@ int RootedTree::nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlC
       continue;
     }
     g->rootmap = (adup != -1 || aspec != -1) ? a : c;
-    // The whole gene tree lies below a, and its mout is 0 outside a's subtree before and
-    // after the move, so counting and recomputing that subtree gives the row from the root.
-    speciespostorder(*this, a, [&](short s, int) {
+    // The row from the root differs from the old one only at c, at a and at those ancestors
+    // whose value changes in turn: every other subtree keeps its lists and its shape.
+    auto length = [&](short s) {
+      int n = 0;
+      for (short v = dup[s]; v != -1; v = dupnext[v]) n++;
+      for (short v = spec[s]; v != -1; v = specnext[v]) n++;
+      return n;
+    };
+    for (short s = c;; s = parent[s]) {
+      short old = out[s];
+      out[s] = static_cast<short>(std::max(0, out[son[s - leaves]] + out[son[s]] - length(s)));
+      if (s == root || (s != c && s != a && out[s] == old)) break;
+    }
+    // Every directed node maps into the subtree of the new rootmap.
+    speciespostorder(*this, g->rootmap, [&](short s, int) {
       short nd = 0, ns = 0;
       for (short v = dup[s]; v != -1; v = dupnext[v]) nd++;
       for (short v = spec[s]; v != -1; v = specnext[v]) ns++;
       nnidupcount[s] = nd;
       nnispeccount[s] = ns;
     });
-    _outdistribution(a, nnidupcount, nnispeccount, out);
     DlCost cost(0, 0);
     outdlcost(g->rootmap, nnidupcount, nnispeccount, cost, static_cast<short>(g->leaves));
     delta = delta + DlCost(cost.dup - g->curcost.dup, cost.loss - g->curcost.loss);
