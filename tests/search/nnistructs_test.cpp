@@ -137,6 +137,26 @@ TEST(NniStructs, PreparingAgainGivesTheSameStructures) {
   }
 }
 
+// A first preparation of a tree object that was prepared and moved before, or a preparation
+// with another gene-tree collection, still describes the current shape.
+TEST(NniStructs, PreparingAMovedTreeOrOtherGenes) {
+  auto S = species("(((oa,ob),oc),(od,oe))");
+  Genes genes;
+  genes.add("((oa,oc),(ob,od),oe)");
+  genes.add("((oa,oa),(oc,ob))");
+  S->initGTS(genes.v, 1);
+  DlCost delta(0, 0);
+  int info = 0;
+  std::string text;
+  ASSERT_EQ(S->nni(S->root, 1, genes.v, delta, info, text), 1);
+  checkall(*S, genes, S->initGTS(genes.v, 1), "prepared again after a move");
+  genes.add("(oe,od,(oa,oa))");
+  checkall(*S, genes, S->initGTS(genes.v, 0), "three gene trees");
+  Genes fewer;
+  fewer.add("(ob,oc,od)");
+  checkall(*S, fewer, S->initGTS(fewer.v, 0), "one gene tree");
+}
+
 TEST(NniStructs, NoGeneTrees) {
   auto S = species("((oq,or),os)");
   std::vector<UnrootedTree*> none;
