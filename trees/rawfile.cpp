@@ -7,11 +7,15 @@
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 
+static const char* const EMPTYNAME = "\"\"";
+
 void RootedTree::saveraw(const std::string& filename) {
   std::ofstream f(filename, std::ios::trunc);
   if (!f) return;
   f << specnames.size() << "\n";
-  for (auto& name : specnames) f << name << " ";
+  // Names are blank-separated, so the empty name (possible under -l a) is written as "",
+  // which no label can be.
+  for (auto& name : specnames) f << (name.empty() ? EMPTYNAME : name) << " ";
   f << "\n" << total << " " << leaves << " \n";
   for (int i = 0; i < total; i++) f << parent[i] << " ";
   f << "\n";
@@ -65,6 +69,7 @@ void RootedTree::readraw(const char* filename) {
   for (long i = 0; i < n; i++) {
     std::string s;
     if (!(r.in >> s)) r.bad("premature end in the species names");
+    if (s == EMPTYNAME) s.clear();
     idof[i] = static_cast<short>(registerspecies(s));
   }
   long tot = r.number("the node count");

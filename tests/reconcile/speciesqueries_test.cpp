@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "tests/isolated.h"
+
 #include <random>
 #include <string>
 #include <vector>
@@ -121,6 +123,7 @@ TEST(SpeciesQueries, QueriesAtTheirEdges) {
 }
 
 TEST(SpeciesQueries, DeepestAndLargestSpeciesTrees) {
+  isolated([&] {
   std::mt19937 rng(5);
   for (bool leftdeep : {true, false}) {
     std::string t = caterpillar(MAXLEAVES, "deep", leftdeep);
@@ -140,6 +143,7 @@ TEST(SpeciesQueries, DeepestAndLargestSpeciesTrees) {
     }
     for (short v = 1; v < S.total; v += 997) ASSERT_EQ(S.lca(v, 0), slowlca(S, v, 0));
   }
+  });
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "trees/rootedtree.h"
 #include "trees/species.h"
+#include "tests/isolated.h"
 
 namespace {
 
@@ -99,6 +100,24 @@ TEST(RawFile, HugeLeafCountsGetTheSizeMessage) {
                 "^Tree is too large. " + shown + " leaves.\nCompile with SPLARGE or SPMED macro.\n$");
   }
   remove("huge.raw");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RawFile, TheEmptySpeciesNameSurvivesARoundTrip) {
+  isolated([] {
+    registerspecies("");
+    char s[] = "((emptyA,emptyB),emptyC)";
+    RootedTree t(s);
+    t.saveraw("empty.raw");
+    char name[] = "empty.raw";
+    RootedTree u(name);
+    for (int v = 0; v < t.leaves; v++) EXPECT_EQ(u.lab[v], t.lab[v]);
+    EXPECT_EQ(specnames2id.count(""), 1u);
+    remove("empty.raw");
+  });
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/isolated.h"
 #include "trees/species.h"
 
 namespace {
@@ -92,13 +93,15 @@ std::string caterpillar(int n, const std::string& prefix) {
 
 TEST(RootedTree, SizeLimits) {
   std::string ok = caterpillar(MAXLEAVES, "lim");
-  RootedTree t(&ok[0]);
-  EXPECT_EQ(t.leaves, 15000);
-  EXPECT_EQ(t.total, 29999);
-  EXPECT_EQ(t.level[t.root], 14999);
-  std::ostringstream out;
-  t.print(out);
-  EXPECT_EQ(out.str(), ok);
+  isolated([&] {
+    RootedTree t(&ok[0]);
+    EXPECT_EQ(t.leaves, 15000);
+    EXPECT_EQ(t.total, 29999);
+    EXPECT_EQ(t.level[t.root], 14999);
+    std::ostringstream out;
+    t.print(out);
+    EXPECT_EQ(out.str(), ok);
+  });
   std::string big = caterpillar(MAXLEAVES + 1, "lim");
   EXPECT_EXIT(RootedTree u(&big[0]), testing::ExitedWithCode(255), "");
 }
