@@ -13,7 +13,7 @@
 // out of parse through its exit hook.
 static int nesting = 0;
 
-RootedTree::RootedTree(char* text) {
+RootedTree::RootedTree(char* text) : RootedTree() {
   if (strstr(text, ".raw")) {
     readraw(text);
   } else {

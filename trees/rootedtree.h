@@ -79,6 +79,11 @@ class RootedTree : public Tree {
   virtual short _setmm(short v, short* mm);
   virtual short* repr(short* buf);
   void replace(TreeRepr* r);
+
+ private:
+  // Target of the text constructor's delegation, so that a test build that unwinds from a
+  // fatal error runs the destructor and frees what was built.
+  RootedTree() = default;
 };
 
 std::ostream& operator<<(std::ostream& out, RootedTree& t);

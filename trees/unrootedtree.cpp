@@ -17,7 +17,7 @@ static int nesting = 0;
 
 const int offset[6] = {1, 2, 1, -1, -2, -1};
 
-UnrootedTree::UnrootedTree(char* text) {
+UnrootedTree::UnrootedTree(char* text) : UnrootedTree() {
   int n = lfnum(text);
   // Directed-node ids would not fit 16 bits: refuse before any array is made.
   if (n > MAXGENELEAVES) treetoolarge(n);
@@ -87,11 +87,11 @@ short UnrootedTree::parse(char* text, int& pos, int top, int treenr, int keeplab
   if (nextleaf >= leaves)
     fatal("Tree text holds more leaves than the " + std::to_string(leaves) + " counted: " +
           std::string(text, strcspn(text, "\r\n")));
-  char* label = keeplabels ? mstrndup(tok, len) : nullptr;
   short v = nextleaf;
   lab[v] = static_cast<short>(gsextract(tok, len));
+  // Stored at once, so the tree owns the copy if a later step fails.
+  if (keeplabels) leaflabels[v] = mstrndup(tok, len);
   if (text[pos] == ':') brlen[v] = parseBranchLen(text, pos, treenr);
-  if (keeplabels) leaflabels[v] = label;
   nextleaf++;
   return v;
 }

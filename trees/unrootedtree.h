@@ -70,6 +70,11 @@ class UnrootedTree : public Tree {
   void pf(std::ostream& out, RootedTree& S, int code, int ladder);
   void addclusters(ClustersCollection* cc);
   void _addclusters(short v, ClustersCollection* cc, std::set<short>* sets);
+
+ private:
+  // Target of the text constructor's delegation, so that a test build that unwinds from a
+  // fatal error runs the destructor and frees what was built.
+  UnrootedTree() = default;
 };
 
 std::ostream& operator<<(std::ostream& out, UnrootedTree& t);
