@@ -1,0 +1,293 @@
+#include "tests/fuzz/fuzzentry.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "trees/fatal.h"
+#include "trees/listfiles.h"
+#include "trees/rootedtree.h"
+#include "trees/species.h"
+#include "trees/tokenizer.h"
+#include "trees/unrootedtree.h"
+
+namespace {
+
+[[noreturn]] void broken(const std::string& what) {
+  fprintf(stderr, "fuzz check failed: %s\n", what.c_str());
+  fflush(stderr);
+  abort();
+}
+
+void need(bool ok, const char* what) {
+  if (!ok) broken(what);
+}
+
+[[noreturn]] void exitwhilechecking(int status) {
+  broken("exit with status " + std::to_string(status) + " while checking a tree that was built");
+}
+
+// While a built tree is checked, any fatal error is a fault of the checked code.
+struct CheckPhase {
+  void (*saved)(int);
+  CheckPhase() : saved(kelvoraexithook) { kelvoraexithook = exitwhilechecking; }
+  ~CheckPhase() { kelvoraexithook = saved; }
+};
+
+// Frees the trees a list file gave, also when a fatal error unwinds through a test hook.
+template <class T>
+struct Owned {
+  std::vector<T*> trees;
+  ~Owned() {
+    for (T* t : trees) delete t;
+  }
+};
+
+void resetglobals() {
+  specnames.clear();
+  specnames2id.clear();
+  linenum = charnum = 0;
+  inputfilename = nullptr;
+  gsid = 0;
+  free(gsdelim);
+  gsdelim = nullptr;
+  gspos = 0;
+}
+
+const char* const delimiters[] = {"_", "__", ".", "-", "_x"};
+
+// The -l rule as the option parser sets it: mode 0 none, 1 position, 2 middle field, 3 prefix.
+void setrule(uint8_t mode, uint8_t arg) {
+  gsid = mode % 4;
+  if (gsid == 1) {
+    int8_t n = static_cast<int8_t>(arg);
+    gspos = n == 127 ? INT_MAX : n == -128 ? INT_MIN : n;
+  } else if (gsid > 1) {
+    gsdelim = strdup(delimiters[arg % (sizeof delimiters / sizeof *delimiters)]);
+  }
+}
+
+std::vector<char> textof(const uint8_t* data, size_t size) {
+  std::vector<char> text(data, data + size);
+  text.push_back(0);
+  return text;
+}
+
+void writefile(const char* name, const uint8_t* data, size_t size) {
+  FILE* f = fopen(name, "wb");
+  need(f != nullptr, "cannot write the input file");
+  need(fwrite(data, 1, size, f) == size, "cannot write the input file");
+  fclose(f);
+}
+
+template <class T>
+std::string printed(T& t) {
+  std::ostringstream s;
+  t.print(s);
+  return s.str();
+}
+
+// Names that the tokenizer reads back as one label and the leaf count counts as a leaf.
+bool plainname(const std::string& s) {
+  if (s.empty() || !(isalnumchar(s[0]) || s[0] == '_')) return false;
+  bool letter = false;
+  for (char c : s) {
+    if (!(isalnumchar(c) || c == '_' || c == '.' || c == '-')) return false;
+    letter = letter || isalphachar(c);
+  }
+  return letter;
+}
+
+// A printed tree can be read back when all its names are plain and it names no raw file.
+template <class T>
+bool readable(T& t, const std::string& text) {
+  if (text.find(".raw") != std::string::npos) return false;
+  for (int v = 0; v < t.leaves; v++)
+    if (!plainname(specnames[t.lab[v]])) return false;
+  return true;
+}
+
+void checkrooted(RootedTree& t) {
+  int n = t.leaves;
+  need(n >= 2 && n <= MAXLEAVES, "leaf count in range");
+  need(t.internal == n - 1 && t.total == 2 * n - 1, "node counts of a rooted tree");
+  need(t.root >= n && t.root < t.total, "root is an internal node");
+  need(t.parent[t.root] == -1, "root has no parent");
+  std::vector<char> seen(t.total, 0);
+  std::vector<short> stack{t.root};
+  int count = 0;
+  while (!stack.empty()) {
+    short v = stack.back();
+    stack.pop_back();
+    need(v >= 0 && v < t.total, "node id in range");
+    need(!seen[v], "every node is reached once from the root");
+    seen[v] = 1;
+    count++;
+    if (v < n) {
+      need(t.lab[v] >= 0 && static_cast<size_t>(t.lab[v]) < specnames.size(), "species id");
+      need(t.level[v] == 0, "leaf level");
+      continue;
+    }
+    short a, b;
+    t.getchildren(v, a, b);
+    need(a >= 0 && a < t.total && b >= 0 && b < t.total, "child id in range");
+    need(t.parent[a] == v && t.parent[b] == v, "parents match children");
+    stack.push_back(a);
+    stack.push_back(b);
+  }
+  need(count == t.total, "every node is reached from the root");
+  for (int v = n; v < t.total; v++) {
+    short a, b;
+    t.getchildren(static_cast<short>(v), a, b);
+    need(t.level[v] == 1 + std::max(t.level[a], t.level[b]), "level of an internal node");
+  }
+}
+
+void roundtriprooted(RootedTree& t) {
+  std::string text = printed(t);
+  if (!readable(t, text)) return;
+  std::vector<char> copy(text.begin(), text.end());
+  copy.push_back(0);
+  RootedTree u(copy.data());
+  checkrooted(u);
+  need(printed(u) == text, "a printed species tree prints the same when read back");
+}
+
+void checkunrooted(UnrootedTree& g) {
+  int n = g.leaves;
+  need(n >= 3 && n <= MAXGENELEAVES, "leaf count in range");
+  need(g.internal == 3 * n - 6 && g.total == 4 * n - 6, "node counts of an unrooted tree");
+  for (int v = 0; v < g.total; v++) {
+    short o = g.parent[v];
+    need(o >= 0 && o < g.total && o != v && g.parent[o] == v, "opposites pair up");
+  }
+  for (int v = 0; v < n; v++) {
+    need(g.parent[v] >= n, "the opposite of a leaf is internal");
+    need(g.lab[v] >= 0 && static_cast<size_t>(g.lab[v]) < specnames.size(), "species id");
+    need(!gsid || (g.leaflabels && g.leaflabels[v]), "a leaf keeps its label under -l");
+  }
+  need(g.inroot >= 0 && g.inroot < g.total, "input rooting in range");
+  // Both sides of the input rooting hold every leaf once.
+  std::vector<int> hits(n, 0);
+  std::vector<short> stack{g.inroot, g.parent[g.inroot]};
+  int steps = 0;
+  while (!stack.empty()) {
+    short v = stack.back();
+    stack.pop_back();
+    need(++steps <= g.total, "the walk of the input rooting ends");
+    if (v < n) {
+      hits[v]++;
+      continue;
+    }
+    short a, b;
+    g.getchildren(v, a, b);
+    need(a >= 0 && a < g.total && b >= 0 && b < g.total, "child id in range");
+    stack.push_back(a);
+    stack.push_back(b);
+  }
+  for (int v = 0; v < n; v++) need(hits[v] == 1, "every leaf once under the input rooting");
+}
+
+// Printing moves the input rooting's sides (((a,b),(c,d)) prints as ((c,d),(a,b))), so after
+// one reading the printed text alternates between two forms.
+void roundtripunrooted(UnrootedTree& g) {
+  if (gsid) return;
+  std::string first = printed(g);
+  if (!readable(g, first)) return;
+  std::string text = first;
+  for (int round = 0; round < 2; round++) {
+    std::vector<char> copy(text.begin(), text.end());
+    copy.push_back(0);
+    UnrootedTree u(copy.data());
+    checkunrooted(u);
+    text = printed(u);
+  }
+  need(text == first, "a printed gene tree prints the same after two more readings");
+}
+
+void rawroundtrip(RootedTree& t, const char* tmpname) {
+  std::string again = std::string(tmpname) + ".again.raw";
+  t.saveraw(again);
+  std::vector<char> name(again.begin(), again.end());
+  name.push_back(0);
+  {
+    RootedTree u(name.data());
+    checkrooted(u);
+    need(u.root == t.root, "a saved raw tree keeps its root");
+    for (int v = 0; v < t.total; v++)
+      need(u.parent[v] == t.parent[v] && u.son[v] == t.son[v], "a saved raw tree keeps its nodes");
+    for (int v = 0; v < t.leaves; v++) need(u.lab[v] == t.lab[v], "a saved raw tree keeps its species");
+  }
+  remove(again.c_str());
+}
+
+}  // namespace
+
+void fuzzspecies(const uint8_t* data, size_t size) {
+  resetglobals();
+  std::vector<char> text = textof(data, size);
+  RootedTree t(text.data());
+  CheckPhase phase;
+  checkrooted(t);
+  roundtriprooted(t);
+}
+
+void fuzzgene(const uint8_t* data, size_t size) {
+  resetglobals();
+  if (size < 2) return;
+  setrule(data[0], data[1]);
+  std::vector<char> text = textof(data + 2, size - 2);
+  UnrootedTree g(text.data());
+  CheckPhase phase;
+  checkunrooted(g);
+  roundtripunrooted(g);
+}
+
+void fuzzlist(const uint8_t* data, size_t size, const char* tmpname) {
+  resetglobals();
+  if (size < 2) return;
+  writefile(tmpname, data + 2, size - 2);
+  if (data[0] % 2 == 0) {
+    Owned<RootedTree> list;
+    readstree(tmpname, list.trees);
+    CheckPhase phase;
+    for (RootedTree* t : list.trees) checkrooted(*t);
+  } else {
+    setrule(static_cast<uint8_t>(data[0] >> 1), data[1]);
+    Owned<UnrootedTree> list;
+    readgtree(tmpname, list.trees);
+    CheckPhase phase;
+    for (UnrootedTree* g : list.trees) checkunrooted(*g);
+  }
+}
+
+void fuzzraw(const uint8_t* data, size_t size, const char* tmpname) {
+  resetglobals();
+  need(strstr(tmpname, ".raw") != nullptr, "a raw file name holds .raw");
+  writefile(tmpname, data, size);
+  std::vector<char> name(tmpname, tmpname + strlen(tmpname) + 1);
+  RootedTree t(name.data());
+  CheckPhase phase;
+  checkrooted(t);
+  rawroundtrip(t, tmpname);
+}
+
+bool fuzzrun(const std::string& target, const uint8_t* data, size_t size, const char* tmpname) {
+  if (target == "species")
+    fuzzspecies(data, size);
+  else if (target == "gene")
+    fuzzgene(data, size);
+  else if (target == "list")
+    fuzzlist(data, size, tmpname);
+  else if (target == "raw")
+    fuzzraw(data, size, tmpname);
+  else
+    return false;
+  return true;
+}
+
+bool fuzzexitstatus(int status) { return status == -1 || status == -10; }

@@ -1,0 +1,27 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Entry points of the parser fuzz targets, shared with the replay of their saved inputs in
+// the unit tests. Each resets the global parsing state, builds trees from the input, checks
+// their structure and frees them. Bad input ends in a fatal error (kelvoraexit); a broken
+// tree, or a fatal error while a built tree is checked, ends in abort() after a message.
+
+// Species-tree text (RootedTree).
+void fuzzspecies(const uint8_t* data, size_t size);
+// Byte 0 picks the -l rule (none, p, a, b), byte 1 its number or delimiter; the rest is a
+// gene-tree text (UnrootedTree).
+void fuzzgene(const uint8_t* data, size_t size);
+// Byte 0 picks species (even) or gene (odd) trees and, for genes, the -l rule with byte 1;
+// the rest is written to the file tmpname and read as a tree list file.
+void fuzzlist(const uint8_t* data, size_t size, const char* tmpname);
+// The input is written to the file tmpname, whose name must contain ".raw", and read as a
+// raw species-tree file.
+void fuzzraw(const uint8_t* data, size_t size, const char* tmpname);
+
+// Dispatch by target name (species, gene, list, raw); false for an unknown name.
+bool fuzzrun(const std::string& target, const uint8_t* data, size_t size, const char* tmpname);
+
+// Status of an exit that bad input may end in: -1, or -10 for a bad branch length.
+bool fuzzexitstatus(int status);
