@@ -23,5 +23,6 @@ void fuzzraw(const uint8_t* data, size_t size, const char* tmpname);
 // Dispatch by target name (species, gene, list, raw); false for an unknown name.
 bool fuzzrun(const std::string& target, const uint8_t* data, size_t size, const char* tmpname);
 
-// Status of an exit that bad input may end in: -1, or -10 for a bad branch length.
-bool fuzzexitstatus(int status);
+// Whether bad input to the target may end in this exit status: -1, or -10 (a bad branch
+// length) where gene trees are read.
+bool fuzzexitstatus(const std::string& target, const uint8_t* data, size_t size, int status);

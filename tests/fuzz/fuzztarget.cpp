@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!fuzzrun(FUZZTARGET, data, size, tmpname.c_str())) abort();
   } catch (const FuzzExit& e) {
     std::string said = captured.str();
-    if (!fuzzexitstatus(e.status) || said.empty()) {
+    if (!fuzzexitstatus(FUZZTARGET, data, size, e.status) || said.empty()) {
       fprintf(stderr, "fuzz check failed: exit status %d after the output <<%s>>\n", e.status,
               said.c_str());
       abort();
