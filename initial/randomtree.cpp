@@ -8,20 +8,9 @@
 #include "trees/species.h"
 #include "trees/tokenizer.h"
 
-// The tokenizer's label characters, and a letter, without which the leaf count misses it.
-static bool speciestreelabel(const std::string& s) {
-  if (s.empty() || !(isalnumchar(s[0]) || s[0] == '_')) return false;
-  bool letter = false;
-  for (char c : s) {
-    if (!(isalnumchar(c) || c == '_' || c == '.' || c == '-')) return false;
-    letter = letter || isalphachar(c);
-  }
-  return letter;
-}
-
 void checkspeciesnames() {
   for (const std::string& s : specnames)
-    if (!speciestreelabel(s))
+    if (!islabelname(s))
       fatal("Cannot build a species tree over the species \"" + s +
             "\": a species-tree leaf label needs a letter");
 }

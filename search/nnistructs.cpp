@@ -60,16 +60,7 @@ void RootedTree::outdlcost(short top, short* dupcount, short* speccount, DlCost&
 void RootedTree::nniinit(std::vector<UnrootedTree*>& genes, int /*alloc*/) {
   const int ng = static_cast<int>(genes.size());
   if (!mout || nnigenes != ng) {
-    if (mout) {
-      for (int g = 0; g < nnigenes; g++) {
-        delete[] mdup[g];
-        delete[] mspec[g];
-        delete[] mout[g];
-      }
-      delete[] mdup;
-      delete[] mspec;
-      delete[] mout;
-    }
+    freennirows();
     mdup = new short*[ng];
     mspec = new short*[ng];
     mout = new short*[ng];

@@ -37,6 +37,18 @@ RootedTree::~RootedTree() {
   delete[] level;
   delete[] son;
   delete[] depth;
+  freennirows();
+  delete[] nnimark;
+  delete[] nnidupcount;
+  delete[] nnispeccount;
+  if (lcatab) {
+    for (int i = 1; i < total; i++) delete[] lcatab[i];
+    delete[] lcatab;
+  }
+}
+
+void RootedTree::freennirows() {
+  if (!mdup) return;
   for (int g = 0; g < nnigenes; g++) {
     delete[] mdup[g];
     delete[] mspec[g];
@@ -45,13 +57,8 @@ RootedTree::~RootedTree() {
   delete[] mdup;
   delete[] mspec;
   delete[] mout;
-  delete[] nnimark;
-  delete[] nnidupcount;
-  delete[] nnispeccount;
-  if (lcatab) {
-    for (int i = 1; i < total; i++) delete[] lcatab[i];
-    delete[] lcatab;
-  }
+  mdup = mspec = mout = nullptr;
+  nnigenes = 0;
 }
 
 void RootedTree::init(int leaves, int internal, const char* text) {

@@ -37,6 +37,7 @@ class RootedTree : public Tree {
   ~RootedTree() override;
 
   void init(int leaves, int internal, const char* text);
+  void freennirows();
   short parse(char* text, int& pos, int treenr, short& nextleaf, short& nextinternal);
   void readraw(const char* filename);
   void saveraw(const std::string& filename);

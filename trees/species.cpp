@@ -4,6 +4,7 @@
 #include <string>
 
 #include "trees/fatal.h"
+#include "trees/tokenizer.h"
 
 std::vector<std::string> specnames;
 std::map<std::string, int> specnames2id;
@@ -67,4 +68,14 @@ int gsextract(char* label, int len) {
     default:
       return getspecies(label, len);
   }
+}
+
+bool islabelname(const std::string& s) {
+  if (s.empty() || !(isalnumchar(s[0]) || s[0] == '_')) return false;
+  bool letter = false;
+  for (char c : s) {
+    if (!(isalnumchar(c) || c == '_' || c == '.' || c == '-')) return false;
+    letter = letter || isalphachar(c);
+  }
+  return letter;
 }

@@ -19,3 +19,7 @@ int registerspecies(const std::string& name);
 
 // Species id of a gene-tree leaf label of length len, under the current -l rule.
 int gsextract(char* label, int len);
+
+// Whether a name reads back from tree text as one leaf label: the tokenizer's label
+// characters, and a letter, without which the leaf count misses it.
+bool islabelname(const std::string& s);

@@ -91,23 +91,12 @@ std::string printed(T& t) {
   return s.str();
 }
 
-// Names that the tokenizer reads back as one label and the leaf count counts as a leaf.
-bool plainname(const std::string& s) {
-  if (s.empty() || !(isalnumchar(s[0]) || s[0] == '_')) return false;
-  bool letter = false;
-  for (char c : s) {
-    if (!(isalnumchar(c) || c == '_' || c == '.' || c == '-')) return false;
-    letter = letter || isalphachar(c);
-  }
-  return letter;
-}
-
 // A printed tree can be read back when all its names are plain and it names no raw file.
 template <class T>
 bool readable(T& t, const std::string& text) {
   if (text.find(".raw") != std::string::npos) return false;
   for (int v = 0; v < t.leaves; v++)
-    if (!plainname(specnames[t.lab[v]])) return false;
+    if (!islabelname(specnames[t.lab[v]])) return false;
   return true;
 }
 
