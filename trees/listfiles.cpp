@@ -32,7 +32,13 @@ void readlines(const char* fname, Make make) {
   r.f = fopen(fname, "r");
   if (!r.f) fatal(std::string("Cannot open file ") + fname);
   initlinenuminfo(fname);
-  while (getline(&r.line, &r.cap, r.f) >= 0) make(r.line);
+  ssize_t len;
+  while ((len = getline(&r.line, &r.cap, r.f)) >= 0) {
+    // A NUL byte would silently cut the tree text short.
+    if (strlen(r.line) != static_cast<size_t>(len))
+      fatal(std::string(fname) + ":" + std::to_string(linenum) + ": NUL byte in the line");
+    make(r.line);
+  }
 }
 
 }  // namespace

@@ -85,9 +85,11 @@ TEST(RootedTree, MalformedTextsAreRejected) {
   EXPECT_EXIT(RootedTree t(&deep[0]), testing::ExitedWithCode(255), "Too many nodes");
 }
 
+// Built in one pass: prepending leaf by leaf would take quadratic time on 15000 leaves.
 std::string caterpillar(int n, const std::string& prefix) {
-  std::string s = prefix + "0";
-  for (int i = 1; i < n; i++) s = "(" + s + "," + prefix + std::to_string(i) + ")";
+  std::string s(n - 1, '(');
+  s += prefix + "0";
+  for (int i = 1; i < n; i++) s += "," + prefix + std::to_string(i) + ")";
   return s;
 }
 
