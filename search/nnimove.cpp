@@ -76,7 +76,7 @@ int RootedTree::nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlC
   for (size_t gi = 0; gi < genes.size(); gi++) {
     UnrootedTree* g = genes[gi];
     short* dup = mdup[gi];
-    short* spec = mspec[gi];
+    short* sphead = mspec[gi];
     short* out = mout[gi];
     short* dupnext = g->dupnext;
     short* specnext = g->specnext;
@@ -90,11 +90,11 @@ int RootedTree::nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlC
 
     // Nodes mapped to c move to a with their class; nodes mapped to a are classified anew.
     int clen = 0;
-    for (short v = spec[c]; v != -1; v = specnext[v], clen++) mark[v] = ASPEC;
+    for (short v = sphead[c]; v != -1; v = specnext[v], clen++) mark[v] = ASPEC;
     for (short v = dup[c]; v != -1; v = dupnext[v], clen++) mark[v] = ADUP;
-    for (short v = spec[a]; v != -1; v = specnext[v]) mark[v] = UNSET;
+    for (short v = sphead[a]; v != -1; v = specnext[v]) mark[v] = UNSET;
     for (short v = dup[a]; v != -1; v = dupnext[v]) mark[v] = UNSET;
-    for (short v = spec[a]; v != -1; v = specnext[v])
+    for (short v = sphead[a]; v != -1; v = specnext[v])
       if (mark[v] == UNSET) _nniupdate(g, v, a, c);
     for (short v = dup[a]; v != -1; v = dupnext[v])
       if (mark[v] == UNSET) _nniupdate(g, v, a, c);
@@ -103,7 +103,7 @@ int RootedTree::nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlC
     int ddup = 0, dloss = 0;
     if (!recompute) {
       dloss = out[z] - out[y] + clen;
-      for (short v = spec[a]; v != -1; v = specnext[v]) {
+      for (short v = sphead[a]; v != -1; v = specnext[v]) {
         if (mark[v] == ADUP) {
           ddup += 1;
           dloss += 2;
@@ -128,9 +128,9 @@ int RootedTree::nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlC
     }
 
     // Relink: c's old chains, now mapped to a, become the tails of a's new lists.
-    for (short v = spec[c]; v != -1; v = specnext[v]) lcamap[v] = a;
+    for (short v = sphead[c]; v != -1; v = specnext[v]) lcamap[v] = a;
     for (short v = dup[c]; v != -1; v = dupnext[v]) lcamap[v] = a;
-    short aspec = spec[c], adup = dup[c], cspec = -1, cdup = -1;
+    short aspec = sphead[c], adup = dup[c], cspec = -1, cdup = -1;
     int newclen = 0;
     auto place = [&](short v) {
       lcamap[v] = (mark[v] & 1) ? a : c;
@@ -141,7 +141,7 @@ int RootedTree::nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlC
         default: specnext[v] = cspec; cspec = v; newclen++; break;
       }
     };
-    for (short v = spec[a], next; v != -1; v = next) {
+    for (short v = sphead[a], next; v != -1; v = next) {
       next = specnext[v];
       place(v);
     }
@@ -149,9 +149,9 @@ int RootedTree::nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlC
       next = dupnext[v];
       place(v);
     }
-    spec[a] = aspec;
+    sphead[a] = aspec;
     dup[a] = adup;
-    spec[c] = cspec;
+    sphead[c] = cspec;
     dup[c] = cdup;
     out[c] = static_cast<short>(out[z] + out[x] - newclen);
 
@@ -167,7 +167,7 @@ int RootedTree::nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlC
     auto length = [&](short s) {
       int n = 0;
       for (short v = dup[s]; v != -1; v = dupnext[v]) n++;
-      for (short v = spec[s]; v != -1; v = specnext[v]) n++;
+      for (short v = sphead[s]; v != -1; v = specnext[v]) n++;
       return n;
     };
     for (short s = c;; s = parent[s]) {
@@ -179,7 +179,7 @@ int RootedTree::nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlC
     speciespostorder(*this, g->rootmap, [&](short s, int) {
       short nd = 0, ns = 0;
       for (short v = dup[s]; v != -1; v = dupnext[v]) nd++;
-      for (short v = spec[s]; v != -1; v = specnext[v]) ns++;
+      for (short v = sphead[s]; v != -1; v = specnext[v]) ns++;
       nnidupcount[s] = nd;
       nnispeccount[s] = ns;
     });

@@ -17,11 +17,12 @@ short RootedTree::_outdistribution(short s, short* dupcount, short* speccount, s
   return out[s];
 }
 
-// The recursive definition returns, at every node t, b + c - spec[t] - dup[t] from its children's
-// values b and c, and adds b + c - 2 spec[t] losses. Its value is linear in the counts:
-// ret(t) = sum over leaves u below t of (spec - dup) - sum over internal u below t of (spec + dup),
-// and b + c - 2 spec[t] = ret(t) + dup[t] - spec[t]. So the losses of the subtree of s are
-// sum over internal t of ret(t) + dup[t] - spec[t], where each node u enters ret(t) once for
+// The recursive definition returns, at every node t, b + c - sc[t] - dc[t] from its children's
+// values b and c (sc, dc: speciation and duplication counts), and adds b + c - 2 sc[t] losses.
+// Its value is linear in the counts:
+// ret(t) = sum over leaves u below t of (sc - dc) - sum over internal u below t of (sc + dc),
+// and b + c - 2 sc[t] = ret(t) + dc[t] - sc[t]. So the losses of the subtree of s are
+// sum over internal t of ret(t) + dc[t] - sc[t], where each node u enters ret(t) once for
 // every internal t on its path to s: that count is its depth r below s, plus one if u is internal.
 // All partial values stay within the directed-node count of a gene tree, so 16 bits hold them.
 short RootedTree::_outdlcost(short s, short* dupcount, short* speccount, DlCost& cost) {

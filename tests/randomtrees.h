@@ -12,5 +12,15 @@ std::string randomrootedtext(std::mt19937& rng, std::vector<std::string> names);
 // the top node has two or three children at random.
 std::string randomgenetext(std::mt19937& rng, const std::vector<std::string>& names, int n);
 
+// Caterpillar gene tree of n >= 3 leaves, ((((l0,l1),l2),...),l(n-1)), with l(i) = pick(i),
+// built in one pass.
+template <class Pick>
+std::string caterpillargenetext(int n, Pick pick) {
+  std::string s(n - 2, '(');
+  s += pick(0);
+  for (int i = 1; i < n - 1; i++) s += "," + pick(i) + ")";
+  return "(" + s + "," + pick(n - 1) + ")";
+}
+
 // Names s0, s1, ... s(n-1).
 std::vector<std::string> speciesnames(int n, const std::string& prefix = "s");

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/randomtrees.h"
+#include "tests/reconcile/prepare.h"
 #include "tests/reconcile/slowrecon.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
@@ -24,12 +25,6 @@ std::string rooting(UnrootedTree& G, short v) {
   std::ostringstream s;
   G.printrooting(s, v);
   return s.str();
-}
-
-void prepare(RootedTree& S, UnrootedTree& G) {
-  S.setdepth(-1, 0);
-  G.clean(0);
-  G.setlcamappings(S);
 }
 
 TEST(DlCost, SmallestGeneTree) {
@@ -180,9 +175,9 @@ TEST(DlCost, DeepestGeneTree) {
   std::vector<std::string> sp = speciesnames(30, "dd");
   std::mt19937 rng(4);
   std::string s = randomrootedtext(rng, sp);
-  std::string g = sp[0];
-  for (int i = 1; i < MAXGENELEAVES - 1; i++) g = "(" + g + "," + sp[rng() % 30] + ")";
-  g = "(" + g + "," + sp[5] + ")";
+  std::string g = caterpillargenetext(MAXGENELEAVES, [&](int i) {
+    return i == 0 ? sp[0] : i == MAXGENELEAVES - 1 ? sp[5] : sp[rng() % 30];
+  });
   RootedTree S(s.data());
   UnrootedTree G(g.data());
   prepare(S, G);

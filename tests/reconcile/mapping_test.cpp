@@ -97,9 +97,9 @@ TEST(Mapping, SpeciesMissingFromTheSpeciesTreeStopsTheRun) {
 TEST(Mapping, DeepestGeneTree) {
   // A caterpillar of the largest gene size: rooted subtrees thousands of nodes deep.
   std::vector<std::string> sp = speciesnames(40, "dm");
-  std::string g = sp[0];
-  for (int i = 1; i < MAXGENELEAVES - 1; i++) g = "(" + g + "," + sp[i % 40] + ")";
-  g = "(" + g + "," + sp[1] + ")";
+  std::string g = caterpillargenetext(MAXGENELEAVES, [&](int i) {
+    return i == MAXGENELEAVES - 1 ? sp[1] : sp[i % 40];
+  });
   std::mt19937 rng(3);
   std::string s = randomrootedtext(rng, sp);
   RootedTree S(s.data());

@@ -6,17 +6,12 @@
 #include <vector>
 
 #include "tests/randomtrees.h"
+#include "tests/reconcile/prepare.h"
 #include "tests/reconcile/slowrecon.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 
 namespace {
-
-void prepare(RootedTree& S, UnrootedTree& G) {
-  S.setdepth(-1, 0);
-  G.clean(0);
-  G.setlcamappings(S);
-}
 
 TEST(OtherCosts, SmallestGeneTree) {
   std::string s = "((oa,ob),oc)", g = "(oa,ob,oc)";

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/randomtrees.h"
+#include "tests/reconcile/prepare.h"
 #include "tests/reconcile/slowrecon.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
@@ -16,12 +17,6 @@
 namespace {
 
 const int codes[] = {0, 1, 2, 10, 20, 22, 23, 30, 100};
-
-void prepare(RootedTree& S, UnrootedTree& G) {
-  S.setdepth(-1, 0);
-  G.clean(0);
-  G.setlcamappings(S);
-}
 
 std::string report(UnrootedTree& G, RootedTree& S, int code, int ladder) {
   std::ostringstream out;
@@ -147,9 +142,9 @@ TEST(RootingReport, DeepestGeneTree) {
   std::vector<std::string> sp = speciesnames(25, "rd");
   std::mt19937 rng(6);
   std::string s = randomrootedtext(rng, sp);
-  std::string g = sp[0];
-  for (int i = 1; i < MAXGENELEAVES - 1; i++) g = "(" + g + "," + sp[rng() % 25] + ")";
-  g = "(" + g + "," + sp[3] + ")";
+  std::string g = caterpillargenetext(MAXGENELEAVES, [&](int i) {
+    return i == 0 ? sp[0] : i == MAXGENELEAVES - 1 ? sp[3] : sp[rng() % 25];
+  });
   RootedTree S(s.data());
   UnrootedTree G(g.data());
   prepare(S, G);
