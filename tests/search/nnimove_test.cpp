@@ -42,7 +42,7 @@ struct Moved {
       for (int s = 0; s < S.total; s++) {
         if (s == a || s == c) continue;
         EXPECT_EQ(after.dup[s], before[gi].dup[s]) << where << " node " << s;
-        EXPECT_EQ(after.spec[s], before[gi].spec[s]) << where << " node " << s;
+        EXPECT_EQ(after.speciations[s], before[gi].speciations[s]) << where << " node " << s;
       }
     }
     return 1;

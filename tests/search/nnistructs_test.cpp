@@ -89,12 +89,12 @@ TEST(NniStructs, ThreeLeafGeneTreeOnTheMatchingSpeciesTree) {
   EXPECT_TRUE(same(total, DlCost(0, 0)));
   Lists l = lists(*S, 0, *genes.v[0]);
   // Leaves 0..2 are a, b, c; node 3 is (a,b) and 4 the root.
-  std::vector<size_t> spec, dup;
+  std::vector<size_t> speciations, dup;
   for (int s = 0; s < S->total; s++) {
-    spec.push_back(l.spec[s].size());
+    speciations.push_back(l.speciations[s].size());
     dup.push_back(l.dup[s].size());
   }
-  EXPECT_EQ(spec, (std::vector<size_t>{1, 1, 1, 1, 2}));
+  EXPECT_EQ(speciations, (std::vector<size_t>{1, 1, 1, 1, 2}));
   EXPECT_EQ(dup, (std::vector<size_t>{0, 0, 0, 0, 0}));
   std::vector<short> dc, sc;
   counts(l, dc, sc);

@@ -75,31 +75,31 @@ inline bool same(DlCost a, DlCost b) { return a.dup == b.dup && a.loss == b.loss
 
 // Lists of one gene tree as sets per species node, read through the structures.
 struct Lists {
-  std::vector<std::set<short>> dup, spec;
-  bool operator==(const Lists& o) const { return dup == o.dup && spec == o.spec; }
+  std::vector<std::set<short>> dup, speciations;
+  bool operator==(const Lists& o) const { return dup == o.dup && speciations == o.speciations; }
 };
 
 inline Lists lists(RootedTree& S, int gi, UnrootedTree& g) {
   Lists l;
   l.dup.resize(S.total);
-  l.spec.resize(S.total);
+  l.speciations.resize(S.total);
   for (int s = 0; s < S.total; s++) {
     int guard = 0;
     for (short v = S.mdup[gi][s]; v != -1 && guard++ <= g.total; v = g.dupnext[v])
       l.dup[s].insert(v);
     guard = 0;
     for (short v = S.mspec[gi][s]; v != -1 && guard++ <= g.total; v = g.specnext[v])
-      l.spec[s].insert(v);
+      l.speciations[s].insert(v);
   }
   return l;
 }
 
 inline void counts(const Lists& l, std::vector<short>& dc, std::vector<short>& sc) {
   dc.assign(l.dup.size(), 0);
-  sc.assign(l.spec.size(), 0);
+  sc.assign(l.speciations.size(), 0);
   for (size_t s = 0; s < l.dup.size(); s++) {
     dc[s] = static_cast<short>(l.dup[s].size());
-    sc[s] = static_cast<short>(l.spec[s].size());
+    sc[s] = static_cast<short>(l.speciations[s].size());
   }
 }
 
@@ -189,7 +189,7 @@ inline void checkall(RootedTree& S, Genes& genes, DlCost total, const std::strin
         g.getchildren(v, u, w);
         EXPECT_TRUE(v >= g.leaves && (map[u] == s || map[w] == s) && map[v] == s) << v;
       }
-      for (short v : l.spec[s]) {
+      for (short v : l.speciations[s]) {
         bool isspec = v < g.leaves;
         if (!isspec) {
           short u, w;
@@ -198,7 +198,7 @@ inline void checkall(RootedTree& S, Genes& genes, DlCost total, const std::strin
         }
         EXPECT_TRUE(isspec && map[v] == s) << v;
       }
-      listed += l.dup[s].size() + l.spec[s].size();
+      listed += l.dup[s].size() + l.speciations[s].size();
     }
     EXPECT_EQ(listed, static_cast<size_t>(g.total));
     for (int v = 0; v < g.total; v++) ASSERT_EQ(g.lcamap[v], map[v]) << v;
