@@ -21,12 +21,8 @@ TEST(NniExplore, PrintedCostsAreFreshCosts) {
     ScratchDir scratch;
     auto names = speciesnames(3 + rng() % 6, "ex");
     Genes genes = randomgenes(rng, names, 1 + rng() % 5, 14);
-    std::vector<std::unique_ptr<RootedTree>> owned;
-    std::vector<RootedTree*> stree;
-    for (int i = 0; i < 2; i++) {
-      owned.push_back(species(randomrootedtext(rng, names)));
-      stree.push_back(owned.back().get());
-    }
+    SpeciesTrees trees = randomspecies(rng, names, 2);
+    std::vector<RootedTree*>& stree = trees.v;
     Options opt;
     opt.explore = true;
     // All moves, or one move at the root with either variant.

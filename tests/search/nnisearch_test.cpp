@@ -45,12 +45,8 @@ TEST(NniSearch, SavedStoreHoldsTheCostOfEveryTree) {
     weight_loss = inst % 3 == 1 ? 0.5 : 1.0;
     auto names = speciesnames(4 + rng() % 5, "sv");
     Genes genes = randomgenes(rng, names, 3 + rng() % 8, 16);
-    std::vector<std::unique_ptr<RootedTree>> owned;
-    std::vector<RootedTree*> starts;
-    for (int i = 0; i < 3; i++) {
-      owned.push_back(species(randomrootedtext(rng, names)));
-      starts.push_back(owned.back().get());
-    }
+    SpeciesTrees trees = randomspecies(rng, names, 3);
+    std::vector<RootedTree*>& starts = trees.v;
     starts.push_back(starts[1]);  // the same tree again is skipped
     testing::internal::CaptureStdout();
     smpexplore2(starts, genes.v, static_cast<int>(inst % 2));

@@ -22,6 +22,21 @@ inline std::unique_ptr<RootedTree> species(std::string text) {
   return std::make_unique<RootedTree>(text.data());
 }
 
+// k random species trees over names, owned by the caller's vector, as the driver's list.
+struct SpeciesTrees {
+  std::vector<std::unique_ptr<RootedTree>> owned;
+  std::vector<RootedTree*> v;
+};
+
+inline SpeciesTrees randomspecies(std::mt19937& rng, const std::vector<std::string>& names, int k) {
+  SpeciesTrees t;
+  for (int i = 0; i < k; i++) {
+    t.owned.push_back(species(randomrootedtext(rng, names)));
+    t.v.push_back(t.owned.back().get());
+  }
+  return t;
+}
+
 inline std::string treetext(RootedTree& S) {
   std::ostringstream out;
   S.print(out);
