@@ -11,7 +11,9 @@
 #include <ctime>
 #include <iostream>
 
+#include "driver/longopts.h"
 #include "initial/consensus.h"
+#include "reconcile/costformat.h"
 #include "reconcile/dlcost.h"
 #include "search/nnisearch.h"
 #include "trees/fatal.h"
@@ -127,7 +129,9 @@ void savelog(const std::string& line) {
 void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& stree,
                  std::vector<UnrootedTree*>& gtree) {
   if (argc <= 1) usage(argc, argv);
-  srand(static_cast<unsigned>(time(nullptr)));
+  readlongoptions(argc, argv);
+  exactcosts = longopt.exact;
+  srand(longopt.seedgiven ? static_cast<unsigned>(longopt.seed) : static_cast<unsigned>(time(nullptr)));
   int c, k = 0;
   double x;
   while ((c = getopt(argc, argv, optionstring)) != -1) {
@@ -233,6 +237,7 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
         fatal(std::string("Unknown option: ") + static_cast<char>(c));
     }
   }
+  opt.line += longopt.line;
 }
 
 void printtrees(Options& opt, std::vector<RootedTree*>& stree, std::vector<UnrootedTree*>& gtree) {

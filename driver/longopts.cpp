@@ -1,0 +1,106 @@
+#include "driver/longopts.h"
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+#include "trees/fatal.h"
+
+LongOptions longopt;
+
+namespace {
+
+struct LongOption {
+  const char* name;
+  bool takesvalue;
+  void (*set)(const char* name, const char* value);
+};
+
+long wholenumber(const char* name, const char* value, long lo, long hi) {
+  char* end;
+  errno = 0;
+  long v = strtol(value, &end, 10);
+  if (end == value || *end || errno || v < lo || v > hi)
+    fatal(std::string("--") + name + " needs a whole number from " + std::to_string(lo) +
+          " to " + std::to_string(hi) + ", not \"" + value + "\"");
+  return v;
+}
+
+double seconds(const char* name, const char* value) {
+  char* end;
+  double v = strtod(value, &end);
+  if (end == value || *end || !std::isfinite(v) || v < 0)
+    fatal(std::string("--") + name + " needs a number of seconds, not \"" + value + "\"");
+  return v;
+}
+
+const LongOption table[] = {
+    {"spr", false, [](const char*, const char*) { longopt.spr = true; }},
+    {"greedy", true,
+     [](const char* n, const char* v) { longopt.greedy = (int)wholenumber(n, v, 0, 1000000); }},
+    {"seed", true,
+     [](const char* n, const char* v) {
+       longopt.seedgiven = true;
+       longopt.seed = (unsigned long)wholenumber(n, v, 0, LONG_MAX);
+     }},
+    {"time-limit", true, [](const char* n, const char* v) { longopt.timelimit = seconds(n, v); }},
+    {"keep", true,
+     [](const char* n, const char* v) { longopt.keep = wholenumber(n, v, 1, 100000000); }},
+    {"threads", true,
+     [](const char* n, const char* v) { longopt.threads = (int)wholenumber(n, v, 0, 4096); }},
+    {"newick", false, [](const char*, const char*) { longopt.newick = true; }},
+    {"map", true, [](const char*, const char* v) { longopt.mapfile = v; }},
+    {"best", true, [](const char*, const char* v) { longopt.bestfile = v; }},
+    {"out", true, [](const char*, const char* v) { longopt.outprefix = v; }},
+    {"force", false, [](const char*, const char*) { longopt.force = true; }},
+    {"events", true, [](const char*, const char* v) { longopt.eventsprefix = v; }},
+    {"reconciled", true, [](const char*, const char* v) { longopt.reconciledfile = v; }},
+    {"reconciled-format", true,
+     [](const char*, const char* v) {
+       if (strcmp(v, "nhx") && strcmp(v, "recphyloxml"))
+         fatal(std::string("--reconciled-format is nhx or recphyloxml, not \"") + v + "\"");
+       longopt.reconciledformat = v;
+     }},
+    {"exact", false, [](const char*, const char*) { longopt.exact = true; }},
+};
+
+}  // namespace
+
+void readlongoptions(int& argc, char** argv) {
+  int kept = 1;
+  for (int i = 1; i < argc; i++) {
+    const char* arg = argv[i];
+    // "--" alone and anything that getopt would take as an option's value stay for getopt.
+    if (strncmp(arg, "--", 2) != 0 || !arg[2]) {
+      argv[kept++] = argv[i];
+      continue;
+    }
+    std::string name = arg + 2, value;
+    bool hasvalue = false;
+    size_t eq = name.find('=');
+    if (eq != std::string::npos) {
+      value = name.substr(eq + 1);
+      name.resize(eq);
+      hasvalue = true;
+    }
+    const LongOption* found = nullptr;
+    for (const LongOption& o : table)
+      if (name == o.name) found = &o;
+    if (!found)
+      fatal("Unknown option --" + name + "; kelvora --help lists the options");
+    if (found->takesvalue && !hasvalue) {
+      if (i + 1 >= argc) fatal("Option --" + name + " needs a value");
+      value = argv[++i];
+    } else if (!found->takesvalue && hasvalue) {
+      fatal("Option --" + name + " takes no value");
+    }
+    found->set(found->name, value.c_str());
+    longopt.line += " --" + name;
+    if (found->takesvalue) longopt.line += " " + value;
+  }
+  argv[kept] = nullptr;
+  argc = kept;
+}

@@ -1,0 +1,37 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// Settings of the long options (--name). They are read before the short options, so a long
+// option applies to the whole command line wherever it stands.
+struct LongOptions {
+  // Search.
+  bool spr = false;          // --spr: SPR neighbourhoods in -Y
+  int greedy = -1;           // --greedy NUM: stepwise-addition starts (-1: not given)
+  bool seedgiven = false;    // --seed N
+  unsigned long seed = 0;
+  double timelimit = -1;     // --time-limit SECONDS (-1: none)
+  long keep = -1;            // --keep N: trees kept by the store (-1: default of the search)
+  // Parallel work.
+  int threads = 1;           // --threads N (0: all cores)
+  // Input.
+  bool newick = false;       // --newick
+  std::string mapfile;       // --map FILE
+  // Output.
+  std::string bestfile;      // --best FILE
+  std::string outprefix;     // --out PREFIX
+  bool force = false;        // --force
+  std::string eventsprefix;  // --events PREFIX
+  std::string reconciledfile;       // --reconciled FILE
+  std::string reconciledformat = "nhx";  // --reconciled-format nhx|recphyloxml
+  bool exact = false;        // --exact
+  // Text for the invocation log: the long options as given.
+  std::string line;
+};
+
+extern LongOptions longopt;
+
+// Takes every "--name" argument (and its value) out of argv, sets longopt, and leaves the
+// short options for getopt. "--help" and "--version" print and exit. An unknown long option
+// or a bad value is a fatal error.
+void readlongoptions(int& argc, char** argv);

@@ -1,0 +1,24 @@
+#include "search/searchcontrol.h"
+
+#include <chrono>
+
+volatile int stopsignal = 0;
+SearchOutcome searchoutcome;
+
+namespace {
+bool limited = false;
+std::chrono::steady_clock::time_point deadline;
+}  // namespace
+
+void startsearchclock(double limitseconds) {
+  limited = limitseconds >= 0;
+  if (limited)
+    deadline = std::chrono::steady_clock::now() +
+               std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                   std::chrono::duration<double>(limitseconds));
+}
+
+bool searchstop() {
+  if (stopsignal) return true;
+  return limited && std::chrono::steady_clock::now() >= deadline;
+}

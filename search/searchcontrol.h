@@ -1,0 +1,19 @@
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+// When a search stops early: a stop signal (SIGINT, SIGTERM) or the time limit. Searches poll
+// searchstop() at their step boundaries and between moves, then report and save as a finished
+// search does.
+void startsearchclock(double limitseconds);  // a negative limit: none
+bool searchstop();
+extern volatile int stopsignal;  // the signal that asked for the stop, 0 none
+
+// What a finished (or stopped) search leaves for the outputs that follow it: the optimal trees
+// found, as tree text, with their cost, in the order the store lists them.
+struct SearchOutcome {
+  std::vector<std::pair<double, std::string>> optimal;
+  bool done = false;
+};
+extern SearchOutcome searchoutcome;
