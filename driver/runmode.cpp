@@ -5,10 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "driver/longopts.h"
 #include "initial/consensus.h"
+#include "initial/greedy.h"
 #include "initial/randomtree.h"
 #include "search/nnidiag.h"
 #include "search/nnisearch.h"
+#include "search/searchcontrol.h"
+#include "search/sprsearch.h"
 #include "store/arrtab.h"
 #include "store/treerepr.h"
 #include "trees/fatal.h"
@@ -30,7 +34,12 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
       s->print(std::cout) << std::endl;
     }
   } else if (opt.search) {
-    if (stree.empty() && nniconstrees == 0 && nnirandomtrees == 0) nniconstrees = 1;
+    if (stree.empty() && nniconstrees == 0 && nnirandomtrees == 0 && longopt.greedy < 0) {
+      if (longopt.spr)
+        longopt.greedy = 1;
+      else
+        nniconstrees = 1;
+    }
     for (int i = 0; i < nniconstrees; i++) {
       RootedTree* s = genconsensustree(gtree);
       if (!s) fatal("Cannot create initial species tree");
@@ -41,7 +50,12 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
       if (!s) fatal("Cannot create initial random species tree");
       stree.push_back(s);
     }
-    smpexplore2(stree, gtree, nnimaxdepth);
+    for (int i = 0; i < longopt.greedy; i++) stree.push_back(greedyspeciestree(gtree));
+    startsearchclock(longopt.timelimit);
+    if (longopt.spr)
+      sprsearch(stree, gtree, longopt.keep > 0 ? longopt.keep : sprdefaultkeep);
+    else
+      smpexplore2(stree, gtree, nnimaxdepth);
   } else if (opt.explore) {
     nniexplore(opt, stree, gtree);
   }

@@ -78,7 +78,7 @@ static std::string speciesof(RootedTree& S) {
 
 // Every start tree is rebuilt inside the first one from its encoding, which needs the same
 // species; a tree over other species would be misread, so it is refused before any output.
-static void checkstarts(std::vector<RootedTree*>& starts) {
+void checkstarts(std::vector<RootedTree*>& starts) {
   if (starts.empty()) fatal("No species tree to start the search from");
   std::string first = speciesof(*starts[0]);
   for (size_t i = 1; i < starts.size(); i++) {

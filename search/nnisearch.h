@@ -15,3 +15,7 @@ void smpexplore2(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& g
 int smpexplorerec3single(RootedTree& W, std::vector<UnrootedTree*>& genes, ArrTab& store,
                          DlCost& cost, DlCost& delta, int depth, long& moves, int& rotation,
                          int& processed, int& newtrees, double& best);
+
+// Every start tree must have the species of the first: a fatal error names the first that
+// does not.
+void checkstarts(std::vector<RootedTree*>& starts);

@@ -1,0 +1,163 @@
+#include "initial/greedy.h"
+
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "initial/randomtree.h"
+#include "search/sprwalk.h"
+#include "trees/fatal.h"
+#include "trees/rootedtree.h"
+#include "trees/species.h"
+#include "trees/unrootedtree.h"
+
+namespace {
+
+// A gene tree restricted to the placed species, written as tree text of species names.
+class Restriction {
+ public:
+  Restriction(UnrootedTree& G, const std::vector<char>& placed) : G(G), placed(placed) {}
+
+  // The text, or "" when fewer than three leaves remain.
+  std::string text() {
+    count.assign(G.total, -1);
+    short a = G.inroot, b = G.parent[G.inroot];
+    if (leaves(a) + leaves(b) < 3) return "";
+    out.clear();
+    // An unrooted text needs a top node of two or three children: a one-sided root is
+    // opened one level down.
+    if (leaves(a) == 0 || leaves(b) == 0) {
+      short v = leaves(a) ? a : b;
+      while (true) {
+        short x, y;
+        G.getchildren(v, x, y);
+        if (leaves(x) && leaves(y)) break;
+        v = leaves(x) ? x : y;
+      }
+      emit(v);
+    } else {
+      out += '(';
+      emit(a);
+      out += ',';
+      emit(b);
+      out += ')';
+    }
+    return out;
+  }
+
+ private:
+  UnrootedTree& G;
+  const std::vector<char>& placed;
+  std::vector<int> count;
+  std::string out;
+
+  int leaves(short v) {
+    if (count[v] >= 0) return count[v];
+    if (v < G.leaves) return count[v] = placed[G.lab[v]] ? 1 : 0;
+    short x, y;
+    G.getchildren(v, x, y);
+    return count[v] = leaves(x) + leaves(y);
+  }
+
+  // Subtrees without placed species vanish and so do the nodes left with one child.
+  void emit(short v) {
+    if (v < G.leaves) {
+      out += specnames[G.lab[v]];
+      return;
+    }
+    short x, y;
+    G.getchildren(v, x, y);
+    if (!leaves(x)) return emit(y);
+    if (!leaves(y)) return emit(x);
+    out += '(';
+    emit(x);
+    out += ',';
+    emit(y);
+    out += ')';
+  }
+};
+
+UnrootedTree* restrictedtree(UnrootedTree& G, const std::vector<char>& placed) {
+  std::string text = Restriction(G, placed).text();
+  if (text.empty()) return nullptr;
+  // The text holds species names: no leaf-label rule applies to it.
+  int rule = gsid;
+  gsid = 0;
+  std::vector<char> buf(text.begin(), text.end());
+  buf.push_back('\0');
+  UnrootedTree* R = new UnrootedTree(buf.data());
+  gsid = rule;
+  return R;
+}
+
+RootedTree* speciestree(const std::string& text) {
+  std::vector<char> buf(text.begin(), text.end());
+  buf.push_back('\0');
+  return new RootedTree(buf.data());
+}
+
+}  // namespace
+
+RootedTree* greedyspeciestree(std::vector<UnrootedTree*>& genes) {
+  std::vector<short> all(specnames.size());
+  for (size_t i = 0; i < all.size(); i++) all[i] = static_cast<short>(i);
+  checkspeciesnames();
+  return greedyspeciestree(genes, all);
+}
+
+RootedTree* greedyspeciestree(std::vector<UnrootedTree*>& genes, std::vector<short> order) {
+  const int n = static_cast<int>(order.size());
+  if (n == 0) fatal("Cannot create initial species tree");
+  for (int i = n - 1; i > 0; i--) std::swap(order[i], order[rand() % (i + 1)]);
+  if (n == 1) return speciestree(specnames[order[0]]);
+
+  // The gene trees in which each species occurs: only they change when it is added.
+  std::vector<std::vector<int>> holders(specnames.size());
+  for (size_t g = 0; g < genes.size(); g++) {
+    UnrootedTree& G = *genes[g];
+    for (int v = 0; v < G.leaves; v++) {
+      std::vector<int>& h = holders[G.lab[v]];
+      if (h.empty() || h.back() != static_cast<int>(g)) h.push_back(static_cast<int>(g));
+    }
+  }
+
+  std::vector<char> placed(specnames.size(), 0);
+  placed[order[0]] = placed[order[1]] = 1;
+  std::vector<UnrootedTree*> restricted(genes.size(), nullptr);
+  std::string current = "(" + specnames[order[0]] + "," + specnames[order[1]] + ")";
+  for (int k = 2; k < n; k++) {
+    const short t = order[k];
+    placed[t] = 1;
+    for (int g : holders[t]) {
+      delete restricted[g];
+      restricted[g] = restrictedtree(*genes[g], placed);
+    }
+    std::vector<UnrootedTree*> active;
+    for (UnrootedTree* R : restricted)
+      if (R) active.push_back(R);
+    RootedTree* W = speciestree("(" + current + "," + specnames[t] + ")");
+    if (!active.empty()) {
+      SprWalk walk(*W, active);
+      walk.start(W->initGTS(active, 1));
+      double best = walk.cost().mut();
+      SprPlace place;
+      const short P = W->findlab(t);
+      walk.walk(P, [&](const SprPlace& here) {
+        if (walk.cost().mut() < best) {
+          best = walk.cost().mut();
+          place = here;
+        }
+        return true;
+      });
+      walk.go(P, place);
+    }
+    std::ostringstream text;
+    W->print(text);
+    current = text.str();
+    delete W;
+  }
+  for (UnrootedTree* R : restricted) delete R;
+  return speciestree(current);
+}

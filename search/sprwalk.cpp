@@ -1,0 +1,86 @@
+#include "search/sprwalk.h"
+
+#include <string>
+#include <utility>
+
+#include "trees/fatal.h"
+#include "trees/rootedtree.h"
+
+void SprWalk::start(DlCost c) {
+  total = c;
+  hashes.build(W);
+}
+
+short SprWalk::sibling(short P) const {
+  short p = W.parent[P];
+  return W.son[p - W.leaves] == P ? W.son[p] : W.son[p - W.leaves];
+}
+
+// Child order carries no meaning for the search structures, so the move may choose it.
+void SprWalk::swapchildren(short v) { std::swap(W.son[v - W.leaves], W.son[v]); }
+
+// The NNI at upper node a with lower node c: ((x, y), z) becomes ((z, x), y).
+void SprWalk::nni(short a, short c) {
+  int variant = W.son[a] == c ? 0 : 1;
+  DlCost delta(0, 0);
+  int info = 0;
+  std::string text;
+  if (!W.nni(a, variant, genes, delta, info, text)) fatal("SPR step on a leaf");
+  total = total + delta;
+  moves++;
+  hashes.changed(W, c);
+}
+
+void SprWalk::down(short P, short child) {
+  short p = W.parent[P], e = sibling(P);
+  if (W.son[e - W.leaves] != child) swapchildren(e);
+  nni(p, e);  // e takes P and child; p keeps e and child's sibling
+}
+
+void SprWalk::up(short P) {
+  short p = W.parent[P], g = W.parent[p], e = sibling(P);
+  if (W.son[p - W.leaves] != e) swapchildren(p);
+  nni(g, p);  // p takes e and p's sibling; g takes p and P
+}
+
+bool SprWalk::below(short P, const std::function<bool(const SprPlace&)>& visit) {
+  short e = sibling(P);
+  if (e < W.leaves) return true;
+  short children[2] = {W.son[e - W.leaves], W.son[e]};
+  for (short ch : children) {
+    down(P, ch);
+    here.downs.push_back(ch);
+    if (!visit(here) || !below(P, visit)) return false;
+    here.downs.pop_back();
+    up(P);
+  }
+  return true;
+}
+
+bool SprWalk::walk(short P, const std::function<bool(const SprPlace&)>& visit) {
+  here = SprPlace();
+  if (P == W.root) return true;
+  if (!below(P, visit)) return false;
+  std::vector<short> path;  // the clades P came up from, to go back down
+  while (W.parent[P] != W.root) {
+    short prev = sibling(P);
+    up(P);
+    here.ups++;
+    if (!visit(here)) return false;
+    short X = sibling(P);
+    short other = W.son[X - W.leaves] == prev ? W.son[X] : W.son[X - W.leaves];
+    down(P, other);
+    here.downs.push_back(other);
+    if (!visit(here) || !below(P, visit)) return false;
+    here.downs.pop_back();
+    up(P);
+    path.push_back(prev);
+  }
+  for (size_t i = path.size(); i-- > 0;) down(P, path[i]);
+  return true;
+}
+
+void SprWalk::go(short P, const SprPlace& place) {
+  for (int i = 0; i < place.ups; i++) up(P);
+  for (short d : place.downs) down(P, d);
+}

@@ -1,0 +1,44 @@
+#include "store/keptstore.h"
+
+#include <cmath>
+
+#include "trees/fatal.h"
+
+bool KeptStore::add(const Fingerprint& fp, double cost,
+                    const std::function<void(std::vector<short>&)>& encode, Entry*& entry) {
+  entry = nullptr;
+  if (std::isnan(cost)) fatal("Tree cost is not a number; check the weights of -D and -L");
+  bool first = visited.size() == 0;
+  if (!visited.insert(fp)) {
+    // A kept tree is found again so that the search can mark it expanded.
+    auto range = kept.equal_range(cost);
+    for (auto it = range.first; it != range.second; ++it)
+      if (it->second.fp == fp) entry = &it->second;
+    return false;
+  }
+  if (first || cost < optcost) {
+    optcost = cost;
+    optcnt = 1;
+  } else if (cost == optcost) {
+    optcnt++;
+  }
+  if (static_cast<long>(kept.size()) >= limit) {
+    auto worst = std::prev(kept.end());
+    if (!(cost < worst->first)) return true;
+    kept.erase(worst);
+  }
+  auto it = kept.emplace_hint(kept.upper_bound(cost), cost, Entry());
+  it->second.fp = fp;
+  encode(it->second.enc);
+  entry = &it->second;
+  return true;
+}
+
+KeptStore::Entry* KeptStore::nextwaiting(double& cost) {
+  for (auto& kv : kept)
+    if (!kv.second.expanded) {
+      cost = kv.first;
+      return &kv.second;
+    }
+  return nullptr;
+}

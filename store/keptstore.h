@@ -1,0 +1,41 @@
+#pragma once
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "store/fingerprint.h"
+
+// The store of a search that visits far more trees than it can keep: a fingerprint of every
+// tree met, for the "seen" test and the counts, and whole encodings of the best `limit` trees
+// only, which are also the trees the search may go on from.
+class KeptStore {
+ public:
+  struct Entry {
+    std::vector<short> enc;
+    Fingerprint fp;
+    bool expanded = false;
+  };
+
+  explicit KeptStore(long limit) : limit(limit) {}
+
+  // Offers a tree; encode() is called only when the tree is new and good enough to keep.
+  // Returns true when the tree was new. entry is the kept entry of the tree, or null.
+  bool add(const Fingerprint& fp, double cost, const std::function<void(std::vector<short>&)>& encode,
+           Entry*& entry);
+  // The cheapest kept tree not yet searched from (first kept among equal costs), or null.
+  Entry* nextwaiting(double& cost);
+  bool seen(const Fingerprint& fp) const { return visited.contains(fp); }
+
+  // Kept trees, cheapest first, equal costs in the order they were kept.
+  const std::multimap<double, Entry>& trees() const { return kept; }
+  long unique() const { return static_cast<long>(visited.size()); }
+  long optcount() const { return optcnt; }
+  double optimal() const { return optcost; }
+
+ private:
+  long limit;
+  FingerprintSet visited;
+  std::multimap<double, Entry> kept;
+  double optcost = 0;
+  long optcnt = 0;
+};

@@ -1,0 +1,171 @@
+#include "search/sprsearch.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "initial/greedy.h"
+#include "search/sprwalk.h"
+#include "store/fingerprint.h"
+#include "trees/species.h"
+#include "tests/search/scratchdir.h"
+#include "tests/search/searchcheck.h"
+
+using namespace searchcheck;
+
+namespace {
+
+DlCost freshtotal(const std::string& stext, const Genes& genes) {
+  DlCost sum(0, 0);
+  for (DlCost c : freshcosts(stext, genes)) sum = sum + c;
+  return sum;
+}
+
+std::string canonical(RootedTree& S) {
+  std::vector<short> buf(S.reprlen());
+  S.repr(buf.data());
+  return std::string(reinterpret_cast<char*>(buf.data()), buf.size() * sizeof(short));
+}
+
+// Every rooted binary tree over names, as text, by inserting each name on every edge.
+void alltrees(const std::vector<std::string>& names, size_t k, std::string tree,
+              std::vector<std::string>& out) {
+  if (k == names.size()) {
+    out.push_back(tree);
+    return;
+  }
+  // A place is the start of a subtree in the text: a leaf name or an opening parenthesis.
+  std::vector<std::pair<size_t, size_t>> subtrees;
+  std::vector<size_t> open;
+  for (size_t i = 0; i < tree.size(); i++) {
+    if (tree[i] == '(') open.push_back(i);
+    else if (tree[i] == ')') subtrees.push_back({open.back(), i + 1}), open.pop_back();
+    else if (tree[i] != ',' && (i == 0 || tree[i - 1] == '(' || tree[i - 1] == ',')) {
+      size_t j = tree.find_first_of(",)", i);
+      subtrees.push_back({i, j == std::string::npos ? tree.size() : j});
+    }
+  }
+  for (auto [b, e] : subtrees)
+    alltrees(names, k + 1,
+             tree.substr(0, b) + "(" + tree.substr(b, e - b) + "," + names[k] + ")" + tree.substr(e),
+             out);
+}
+
+}  // namespace
+
+// Every place the walk reaches costs what a reconciliation from scratch gives, its fingerprint
+// is the one a fresh build gives, every place is reached once, the walk brings the tree back,
+// and go() reaches each place with the cost the walk saw there.
+TEST(SprWalk, EveryPlaceCostsWhatAFreshReconciliationGives) {
+  std::mt19937 rng(5);
+  for (int inst = 0; inst < 25 && !HasFailure(); inst++) {
+    auto names = speciesnames(3 + rng() % 6, "w");
+    Genes genes = randomgenes(rng, names, 2 + rng() % 6, 14);
+    const std::string stext = randomrootedtext(rng, names);
+    auto W = species(stext);
+    SprWalk walk(*W, genes.v);
+    walk.start(W->initGTS(genes.v, 1));
+    const std::string home = canonical(*W);
+    for (short P = 0; P < W->total && !HasFailure(); P++) {
+      if (P == W->root) continue;
+      std::vector<std::pair<SprPlace, std::string>> places;
+      std::set<std::string> seen;
+      walk.walk(P, [&](const SprPlace& here) {
+        std::string t = treetext(*W);
+        DlCost fresh = freshtotal(t, genes);
+        EXPECT_TRUE(same(walk.cost(), fresh)) << t << " P=" << P;
+        CladeHashes h;
+        h.build(*W);
+        EXPECT_TRUE(h.fingerprint() == walk.fingerprint()) << t;
+        EXPECT_TRUE(seen.insert(canonical(*W)).second) << "place met twice: " << t;
+        places.push_back({here, canonical(*W)});
+        return true;
+      });
+      ASSERT_EQ(canonical(*W), home) << "P=" << P;
+      // Places: every edge of the rest of the tree, the edge above its root included, but
+      // P's own.
+      int rest = W->leaves - W->clustersize(P);
+      EXPECT_EQ(places.size(), static_cast<size_t>(2 * rest - 2)) << "P=" << P;
+      // The walk keeps node ids, so a place it saw is reached again by go() after it.
+      for (auto& [place, text] : places) {
+        auto V = species(stext);
+        SprWalk again(*V, genes.v);
+        again.start(V->initGTS(genes.v, 1));
+        again.walk(P, [](const SprPlace&) { return true; });
+        again.go(P, place);
+        EXPECT_EQ(canonical(*V), text);
+        EXPECT_TRUE(same(again.cost(), freshtotal(treetext(*V), genes)));
+      }
+      // The gene trees hold the mappings of the tree prepared last.
+      walk.start(W->initGTS(genes.v, 0));
+    }
+  }
+}
+
+namespace {
+
+struct SearchRun {
+  std::string out;
+  std::vector<std::string> saved;  // lines of the saved store
+};
+
+SearchRun runsearch(std::vector<RootedTree*> starts, Genes& genes, long keep) {
+  ScratchDir scratch;
+  testing::internal::CaptureStdout();
+  sprsearch(starts, genes.v, keep);
+  SearchRun r;
+  r.out = testing::internal::GetCapturedStdout();
+  std::vector<std::string> files = scratch.files(".kv.txt");
+  EXPECT_EQ(files.size(), 1u);
+  if (!files.empty()) r.saved = ScratchDir::lines(files[0]);
+  return r;
+}
+
+}  // namespace
+
+// On small collections the SPR search from a random start and four stepwise-addition starts
+// ends at the optimum found by trying every rooted tree; every saved tree has its fresh cost, best first,
+// and no more than --keep of them.
+TEST(SprSearch, ReachesTheExhaustiveOptimum) {
+  std::mt19937 rng(11);
+  for (int inst = 0; inst < 60; inst++) {
+    auto names = speciesnames(4 + inst % 4, "x" + std::to_string(inst) + "_");
+    Genes genes = randomgenes(rng, names, 4 + rng() % 8, 10);
+    std::vector<std::string> trees;
+    alltrees(names, 1, names[0], trees);
+    double optimum = 1e300;
+    for (const std::string& t : trees) optimum = std::min(optimum, freshtotal(t, genes).mut());
+
+    srand(inst);
+    SpeciesTrees start = randomspecies(rng, names, 1);
+    // The registry holds the names of earlier tests too: only this instance's species.
+    std::vector<short> ids;
+    for (const std::string& s : names) ids.push_back(specnames2id[s]);
+    std::vector<std::unique_ptr<RootedTree>> greedy;
+    std::vector<RootedTree*> starts = {start.v[0]};
+    for (int k = 0; k < 4; k++) {
+      greedy.emplace_back(greedyspeciestree(genes.v, ids));
+      starts.push_back(greedy.back().get());
+    }
+    SearchRun r = runsearch(starts, genes, 5);
+    ASSERT_FALSE(r.saved.empty());
+    EXPECT_LE(r.saved.size(), 5u);
+    double previous = -1;
+    for (const std::string& l : r.saved) {
+      size_t blank = l.find(' ');
+      double cost = std::stod(l.substr(0, blank));
+      EXPECT_EQ(cost, freshtotal(l.substr(blank + 1), genes).mut()) << l;
+      EXPECT_GE(cost, previous);
+      previous = cost;
+    }
+    EXPECT_EQ(std::stod(r.saved[0]), optimum) << r.out;
+    EXPECT_NE(r.out.find("Optimal cost:" + r.saved[0].substr(0, r.saved[0].find(' ')) + "\n"),
+              std::string::npos);
+  }
+}
