@@ -17,6 +17,9 @@
 
 namespace {
 
+// How far a subtree moves in the first pass of a step.
+constexpr int sprnearradius = 3;
+
 struct SprRun {
   RootedTree& W;
   std::vector<UnrootedTree*>& genes;
@@ -90,35 +93,44 @@ void sprsearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& gen
       long processed = 0, newtrees = 0;
       bool found = false;
       int pruned = 0;
-      for (int k = 0; k < W.total && !found; k++) {
-        const short P = static_cast<short>((rotation + k) % W.total);
-        if (P == W.root) continue;
-        if (pruned++ % 10 == 0) std::cout << "." << std::flush;
-        double bestplace = best;
-        SprPlace place;
-        long before = run.walk.moves;
-        run.walk.walk(P, [&](const SprPlace& here) {
-          double f = run.walk.cost().mut();
-          if (run.offer(entry)) newtrees++;
-          if (f < bestplace) {
-            bestplace = f;
-            place = here;
+      // Every subtree regrafted near its place first, where most improvements are and a
+      // place costs little; the whole neighbourhood only when that finds nothing.
+      auto pass = [&](int radius) {
+        for (int k = 0; k < W.total && !found; k++) {
+          const short P = static_cast<short>((rotation + k) % W.total);
+          if (P == W.root) continue;
+          if (pruned++ % 10 == 0) std::cout << "." << std::flush;
+          double bestplace = best;
+          SprPlace place;
+          long before = run.walk.moves;
+          run.walk.walk(
+              P,
+              [&](const SprPlace& here) {
+                double f = run.walk.cost().mut();
+                if (run.offer(entry)) newtrees++;
+                if (f < bestplace) {
+                  bestplace = f;
+                  place = here;
+                }
+                return true;
+              },
+              radius);
+          if (bestplace < best) {
+            run.walk.go(P, place);
+            if (run.walk.cost().mut() != bestplace) run.costerror(bestplace);
+            best = bestplace;
+            rotation = static_cast<short>((P + 1) % W.total);
+            found = true;
           }
-          return true;
-        });
-        if (bestplace < best) {
-          run.walk.go(P, place);
-          if (run.walk.cost().mut() != bestplace) run.costerror(bestplace);
-          best = bestplace;
-          rotation = static_cast<short>((P + 1) % W.total);
-          found = true;
+          processed += run.walk.moves - before;
+          if (searchstop()) {
+            stopped = true;
+            return;
+          }
         }
-        processed += run.walk.moves - before;
-        if (searchstop()) {
-          stopped = true;
-          break;
-        }
-      }
+      };
+      pass(sprnearradius);
+      if (!found && !stopped) pass(-1);
       std::cout << " (" << processed << " processed/" << newtrees << " new trees)";
       if (found) {
         std::cout << " new optimal found :)" << std::endl;

@@ -43,38 +43,40 @@ void SprWalk::up(short P) {
   nni(g, p);  // p takes e and p's sibling; g takes p and P
 }
 
-bool SprWalk::below(short P, const std::function<bool(const SprPlace&)>& visit) {
+bool SprWalk::below(short P, const std::function<bool(const SprPlace&)>& visit, int radius) {
   short e = sibling(P);
-  if (e < W.leaves) return true;
+  if (e < W.leaves || radius == 0) return true;
   short children[2] = {W.son[e - W.leaves], W.son[e]};
   for (short ch : children) {
     down(P, ch);
     here.downs.push_back(ch);
-    if (!visit(here) || !below(P, visit)) return false;
+    if (!visit(here) || !below(P, visit, radius - 1)) return false;
     here.downs.pop_back();
     up(P);
   }
   return true;
 }
 
-bool SprWalk::walk(short P, const std::function<bool(const SprPlace&)>& visit) {
+bool SprWalk::walk(short P, const std::function<bool(const SprPlace&)>& visit, int radius) {
   here = SprPlace();
   if (P == W.root) return true;
-  if (!below(P, visit)) return false;
+  if (!below(P, visit, radius)) return false;
   std::vector<short> path;  // the clades P came up from, to go back down
-  while (W.parent[P] != W.root) {
+  while (W.parent[P] != W.root && here.ups != radius) {
     short prev = sibling(P);
     up(P);
     here.ups++;
+    path.push_back(prev);
     if (!visit(here)) return false;
+    if (here.ups == radius) break;
+    // Down the other side of the clade P came up to: one edge further.
     short X = sibling(P);
     short other = W.son[X - W.leaves] == prev ? W.son[X] : W.son[X - W.leaves];
     down(P, other);
     here.downs.push_back(other);
-    if (!visit(here) || !below(P, visit)) return false;
+    if (!visit(here) || !below(P, visit, radius - here.ups - 1)) return false;
     here.downs.pop_back();
     up(P);
-    path.push_back(prev);
   }
   for (size_t i = path.size(); i-- > 0;) down(P, path[i]);
   return true;

@@ -29,9 +29,10 @@ class SprWalk {
   Fingerprint fingerprint() const { return hashes.fingerprint(); }
   long moves = 0;
 
-  // Visits every other place of P, calling visit(place) at each, and returns P to its own.
-  // visit may return false to stop the walk there (P then stays at that place).
-  bool walk(short P, const std::function<bool(const SprPlace&)>& visit);
+  // Visits every other place of P within radius edges of its own (every place with a negative
+  // radius), calling visit(place) at each, and returns P to its own. visit may return false
+  // to stop the walk there (P then stays at that place).
+  bool walk(short P, const std::function<bool(const SprPlace&)>& visit, int radius = -1);
   // Moves P from its own place to the place.
   void go(short P, const SprPlace& place);
 
@@ -48,5 +49,5 @@ class SprWalk {
   SprPlace here;
   void nni(short a, short c);
   void swapchildren(short v);
-  bool below(short P, const std::function<bool(const SprPlace&)>& visit);
+  bool below(short P, const std::function<bool(const SprPlace&)>& visit, int radius);
 };

@@ -88,6 +88,16 @@ TEST(SprWalk, EveryPlaceCostsWhatAFreshReconciliationGives) {
         return true;
       });
       ASSERT_EQ(canonical(*W), home) << "P=" << P;
+      // Near places only: a subset, and the walk still comes home.
+      size_t near = 0;
+      walk.walk(P, [&](const SprPlace& here) {
+        EXPECT_LE(here.ups + here.downs.size(), 2u);
+        EXPECT_EQ(seen.count(canonical(*W)), 1u);
+        near++;
+        return true;
+      }, 2);
+      ASSERT_EQ(canonical(*W), home) << "P=" << P;
+      EXPECT_LE(near, places.size());
       // Places: every edge of the rest of the tree, the edge above its root included, but
       // P's own.
       int rest = W->leaves - W->clustersize(P);
