@@ -5,10 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "driver/outputs.h"
 #include "initial/consensus.h"
 #include "initial/randomtree.h"
+#include "reconcile/costformat.h"
 #include "search/nnidiag.h"
 #include "search/nnisearch.h"
+#include "search/searchcontrol.h"
 #include "store/arrtab.h"
 #include "store/treerepr.h"
 #include "trees/fatal.h"
@@ -30,6 +33,8 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
       s->print(std::cout) << std::endl;
     }
   } else if (opt.search) {
+    checkoutputs();
+    catchstopsignals();
     if (stree.empty() && nniconstrees == 0 && nnirandomtrees == 0) nniconstrees = 1;
     for (int i = 0; i < nniconstrees; i++) {
       RootedTree* s = genconsensustree(gtree);
@@ -42,8 +47,12 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
       stree.push_back(s);
     }
     smpexplore2(stree, gtree, nnimaxdepth);
+    writebest();
+    endifinterrupted();
   } else if (opt.explore) {
+    checkoutputs();
     nniexplore(opt, stree, gtree);
+    writebest();
   }
 }
 
@@ -54,8 +63,8 @@ static void explored(RootedTree& S, std::vector<UnrootedTree*>& gtree, ArrTab& s
   c = c + d;
   TreeRepr* entry = nullptr;
   store.add(S.repr(buf.data()), S.reprlen(), c.mut(), entry);
-  std::cout << *entry << " toto " << c << " " << c.mut() << " D=" << d << "  " << k << " " << t
-            << std::endl;
+  std::cout << *entry << " toto " << c << " " << costtext(c.mut()) << " D=" << d << "  " << k
+            << " " << t << std::endl;
 }
 
 void nniexplore(Options& opt, std::vector<RootedTree*>& stree, std::vector<UnrootedTree*>& gtree) {
@@ -75,7 +84,7 @@ void nniexplore(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unroo
   ArrTab store;
   for (RootedTree* S : stree) {
     DlCost c = S->initGTS(gtree, 1);
-    std::cout << *S << " toto " << c << " init " << c.mut() << std::endl;
+    std::cout << *S << " toto " << c << " init " << costtext(c.mut()) << std::endl;
     S->dumpnnistructs(gtree, -1, -1);
     std::vector<short> buf(S->reprlen());
     DlCost d(0, 0);
@@ -106,4 +115,5 @@ void nniexplore(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unroo
     std::cout << store;
     store.save();
   }
+  keepoptimal(store);
 }
