@@ -15,7 +15,7 @@ page=$scratch/prefix/share/man/man1/kelvora.1
 "$bin/kelvora" --help >help.txt || report "--help fails"
 "$bin/kelvora" -h | cmp -s - help.txt || report "-h differs from --help"
 "$bin/kelvora" -s '((a,b),c)' -g '((a,c),b)' -Y --best best.nwk >/dev/null &&
-  [ "$(cat best.nwk)" = "((a,b),c);" ] || report "installed search"
+  [ "$(head -1 best.nwk)" = "((a,b),c);" ] || report "installed search"
 # The page without its font changes and with plain hyphens.
 sed 's/\\-/-/g; s/\\f[BIRP]//g' "$page" >page.txt
 for option in $(grep -oE '(^  |, )--?[a-zA-Z][-a-zA-Z]*' help.txt | tr -d ','); do
