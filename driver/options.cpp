@@ -29,7 +29,7 @@ int nnirandomtrees = 0;
 
 namespace {
 
-// Beyond the usage text only h, which getopt would otherwise refuse.
+// h, the long help, is the one letter that the usage text does not list.
 const char* optionstring = "g:s:S:G:pPYl:xbaAL:D:RoOX:ycCk:t:N:u:ZJr:j:Q:q:w:h";
 
 // As sscanf "%d" accepts: blanks, a sign, digits, anything after; out-of-range values clamp
@@ -120,7 +120,7 @@ void usage(int, char** argv) {
   kelvoraexit(-1);
 }
 
-// The long help (-h, --help). The text of usage, for a run without arguments, stays as it is.
+// The long help (-h, --help); usage keeps the short text of a run without arguments.
 void help() {
   std::cout <<
       "Usage: kelvora [options]\n"
