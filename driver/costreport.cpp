@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "reconcile/costformat.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 
@@ -33,7 +34,7 @@ void costreport(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unroo
     }
     if (opt.totalcost || opt.totalpair) {
       out << *S << "\t";
-      if (opt.totalcost) out << total.mut() << "\t";
+      if (opt.totalcost) out << costtext(total.mut()) << "\t";
       if (opt.totalpair) out << total << "\t";
       out << std::endl;
     }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "driver/options.h"
 #include "trees/fatal.h"
 
 LongOptions longopt;
@@ -65,6 +66,8 @@ const LongOption table[] = {
        longopt.reconciledformat = v;
      }},
     {"exact", false, [](const char*, const char*) { longopt.exact = true; }},
+    {"help", false, [](const char*, const char*) { help(); }},
+    {"version", false, [](const char*, const char*) { version(); }},
 };
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "trees/fatal.h"
 #include "trees/listfiles.h"
 #include "trees/rootedtree.h"
+#include "trees/savefile.h"
 #include "trees/species.h"
 #include "trees/tokenizer.h"
 #include "trees/unrootedtree.h"
@@ -28,7 +29,8 @@ int nnirandomtrees = 0;
 
 namespace {
 
-const char* optionstring = "g:s:S:G:pPYl:xbaAL:D:RoOX:ycCk:t:N:u:ZJr:j:Q:q:w:";
+// h, the long help, is the one letter that the usage text does not list.
+const char* optionstring = "g:s:S:G:pPYl:xbaAL:D:RoOX:ycCk:t:N:u:ZJr:j:Q:q:w:h";
 
 // As sscanf "%d" accepts: blanks, a sign, digits, anything after; out-of-range values clamp
 // instead of being undefined.
@@ -118,6 +120,96 @@ void usage(int, char** argv) {
   kelvoraexit(-1);
 }
 
+// The long help (-h, --help); usage keeps the short text of a run without arguments.
+void help() {
+  std::cout <<
+      "Usage: kelvora [options]\n"
+      "Reconciles unrooted gene trees with rooted species trees by duplication-loss cost and\n"
+      "searches for the species tree of least total cost. Options are read from left to right;\n"
+      "a tree is read where its option stands.\n"
+      "\n"
+      "Input:\n"
+      "  -g TREE              a gene tree\n"
+      "  -s TREE              a species tree (a text containing .raw names a raw file)\n"
+      "  -G FILE              gene trees, one a line\n"
+      "  -S FILE              species trees, one a line (a name containing .raw: a raw file)\n"
+      "  -l RULE              species of the leaves of the gene trees given after it:\n"
+      "                       bDELIM before, aDELIM after the delimiter, pNUM or p-NUM the\n"
+      "                       first or last NUM characters\n"
+      "  --newick             read trees as standard Newick: supports, lengths, quotes, comments\n"
+      "  --map FILE           gene-to-species mapping file\n"
+      "  -p                   print the gene trees\n"
+      "  -P                   print the species trees\n"
+      "\n"
+      "Costs:\n"
+      "  -D WEIGHT            weight of a duplication (default 1)\n"
+      "  -L WEIGHT            weight of a loss (default 1)\n"
+      "  -b                   cost report under each species tree, with what these ask for:\n"
+      "  -c, -y               the weighted total per species tree\n"
+      "  -C                   the total (duplications,losses) pair per species tree\n"
+      "  -O                   each gene tree's optimal rooting\n"
+      "  -o                   each gene tree's cost pair\n"
+      "  -a, -A               the trees with their node tables\n"
+      "  -x                   with -a, the species tree's node table too\n"
+      "  -X COST              every rooting of each gene tree under COST: DL, D, L, T, S, DC,\n"
+      "                       RF, RFO or RFFD; a leading l (lDL) unrolls each tree\n"
+      "  --exact              write every cost exactly, not to 6 significant digits\n"
+      "\n"
+      "Species-tree search:\n"
+      "  -Y                   search by NNI from the species trees given and the start\n"
+      "                       trees asked for by -q, -r and --greedy\n"
+      "  -q NUM               NUM quasi-consensus start trees (1 when no start is given)\n"
+      "  -r NUM               NUM random start trees\n"
+      "  --greedy NUM         NUM stepwise-addition start trees\n"
+      "  -Q P                 probability of sampling a gene tree for a quasi-consensus tree\n"
+      "                       (default 0.2)\n"
+      "  -k K                 size of the k-NNI neighbourhood of a step (default 1)\n"
+      "  -j STEPS             further steps from waiting trees after a step without\n"
+      "                       improvement (default 2)\n"
+      "  --spr                SPR neighbourhoods in -Y\n"
+      "  --keep N             trees the store keeps (by default all; --spr has its own default)\n"
+      "  --time-limit SECONDS end the search at the next step after the limit, report and save\n"
+      "  --seed N             seed of the random generator (default: the clock)\n"
+      "  --threads N          threads for the work per gene tree (default 1; 0: all cores)\n"
+      "  -w NUM               print NUM quasi-consensus trees instead of a search\n"
+      "\n"
+      "Output files (after -Y, and -N):\n"
+      "  --best FILE          the optimal trees found, one a line, in Newick\n"
+      "  --out PREFIX         name the files of this run from PREFIX: PREFIX.kv.txt,\n"
+      "                       PREFIX.best.nwk, PREFIX.events.*, ... instead of the time stamp\n"
+      "  --force              let the files named by --best and --out replace another run's\n"
+      "  --events PREFIX      duplications and losses per species branch:\n"
+      "                       PREFIX.events.tsv, PREFIX.events.nhx, PREFIX.events.svg\n"
+      "  --reconciled FILE    the gene trees reconciled with the optimal species tree\n"
+      "  --reconciled-format nhx|recphyloxml\n"
+      "                       the format of --reconciled (default nhx)\n"
+      "\n"
+      "Diagnostics:\n"
+      "  -N NUM               apply the NNI at internal node |NUM| (variant by its sign), or\n"
+      "                       with 0 every NNI of every species tree, with dumps\n"
+      "  -Z                   10001 random NNI moves, a dump after each\n"
+      "  -J                   replay one NNI on xx/nni.01.dump.raw\n"
+      "  -R, -u X, -t NUM     accepted, no effect\n"
+      "\n"
+      "  -h, --help           this text\n"
+      "  --version            the program's name and version\n"
+      "\n"
+      "Examples:\n"
+      "  kelvora -G genes.txt -Y --best best.nwk\n"
+      "  kelvora -G genes.txt -Y -q 3 -r 2 -k 2 --out run1 --exact\n"
+      "  kelvora -G genes.txt -S species.txt -b -c -C\n"
+      "\n"
+      "Exit status: 0 done; 255 an error, with a message on standard error; 130 or 143 a\n"
+      "search ended by SIGINT or SIGTERM, after saving what it found. The man page kelvora(1)\n"
+      "describes every file written.\n";
+  kelvoraexit(0);
+}
+
+void version() {
+  std::cout << "kelvora " KELVORA_VERSION << std::endl;
+  kelvoraexit(0);
+}
+
 void savelog(const std::string& line) {
   FILE* f = fopen("kelvora.log", "a");
   if (!f) return;
@@ -131,6 +223,8 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
   if (argc <= 1) usage(argc, argv);
   readlongoptions(argc, argv);
   exactcosts = longopt.exact;
+  outprefix = longopt.outprefix;
+  replacefiles = longopt.force;
   srand(longopt.seedgiven ? static_cast<unsigned>(longopt.seed) : static_cast<unsigned>(time(nullptr)));
   int c, k = 0;
   double x;
@@ -233,6 +327,7 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
         opt.line += optarg;
         opt.consensus = true;
         break;
+      case 'h': help();
       default:
         fatal(std::string("Unknown option: ") + static_cast<char>(c));
     }

@@ -33,6 +33,8 @@ struct Options {
 void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& stree,
                  std::vector<UnrootedTree*>& gtree);
 [[noreturn]] void usage(int argc, char** argv);
+[[noreturn]] void help();
+[[noreturn]] void version();
 std::string quoted(const char* s);
 void savelog(const std::string& line);
 void printtrees(Options& opt, std::vector<RootedTree*>& stree, std::vector<UnrootedTree*>& gtree);

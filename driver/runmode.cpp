@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "driver/longopts.h"
+#include "driver/outputs.h"
 #include "initial/consensus.h"
 #include "initial/greedy.h"
 #include "initial/randomtree.h"
+#include "reconcile/costformat.h"
 #include "search/nnidiag.h"
 #include "search/nnisearch.h"
 #include "search/searchcontrol.h"
@@ -34,6 +36,8 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
       s->print(std::cout) << std::endl;
     }
   } else if (opt.search) {
+    checkoutputs();
+    catchstopsignals();
     if (stree.empty() && nniconstrees == 0 && nnirandomtrees == 0 && longopt.greedy < 0) {
       if (longopt.spr)
         longopt.greedy = 1;
@@ -56,8 +60,12 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
       sprsearch(stree, gtree, longopt.keep > 0 ? longopt.keep : sprdefaultkeep);
     else
       smpexplore2(stree, gtree, nnimaxdepth);
+    writebest();
+    endifinterrupted();
   } else if (opt.explore) {
+    checkoutputs();
     nniexplore(opt, stree, gtree);
+    writebest();
   }
 }
 
@@ -68,8 +76,8 @@ static void explored(RootedTree& S, std::vector<UnrootedTree*>& gtree, ArrTab& s
   c = c + d;
   TreeRepr* entry = nullptr;
   store.add(S.repr(buf.data()), S.reprlen(), c.mut(), entry);
-  std::cout << *entry << " toto " << c << " " << c.mut() << " D=" << d << "  " << k << " " << t
-            << std::endl;
+  std::cout << *entry << " toto " << c << " " << costtext(c.mut()) << " D=" << d << "  " << k
+            << " " << t << std::endl;
 }
 
 void nniexplore(Options& opt, std::vector<RootedTree*>& stree, std::vector<UnrootedTree*>& gtree) {
@@ -89,7 +97,7 @@ void nniexplore(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unroo
   ArrTab store;
   for (RootedTree* S : stree) {
     DlCost c = S->initGTS(gtree, 1);
-    std::cout << *S << " toto " << c << " init " << c.mut() << std::endl;
+    std::cout << *S << " toto " << c << " init " << costtext(c.mut()) << std::endl;
     S->dumpnnistructs(gtree, -1, -1);
     std::vector<short> buf(S->reprlen());
     DlCost d(0, 0);
@@ -120,4 +128,5 @@ void nniexplore(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unroo
     std::cout << store;
     store.save();
   }
+  keepoptimal(store);
 }

@@ -2,15 +2,16 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "reconcile/costformat.h"
 #include "store/arrtab.h"
 #include "trees/fatal.h"
 #include "trees/rootedtree.h"
+#include "trees/savefile.h"
 #include "trees/species.h"
 #include "trees/unrootedtree.h"
 
@@ -53,16 +54,17 @@ static void printrow(std::ostream& out, const char* name, short* row, int n) {
 }
 
 void RootedTree::dumpnnistructs(std::vector<UnrootedTree*>& genes, int selector, int tag) {
-  char name[64];
+  char buf[64];
   if (tag > 0)
-    snprintf(name, sizeof name, "%03d.nni.%02d.dump", tag, dumpcnt);
+    snprintf(buf, sizeof buf, "%03d.nni.%02d.dump", tag, dumpcnt);
   else
-    snprintf(name, sizeof name, "nni.%02d.dump", dumpcnt);
+    snprintf(buf, sizeof buf, "nni.%02d.dump", dumpcnt);
+  std::string name = outprefix.empty() ? buf : outprefix + "." + buf;
   dumpcnt++;
   std::cout << "Dump nnistructs " << dumpcnt << " " << name << std::endl;
-  saveraw(std::string(name) + ".raw");
+  saveraw(name + ".raw");
 
-  std::ofstream out(name);
+  std::ostringstream out;
   out << "#Species tree" << "\n" << *this << "\n";
   out << "#Species" << "\n";
   for (size_t i = 0; i < specnames.size(); i++) out << i << " " << specnames[i] << "\n";
@@ -71,7 +73,7 @@ void RootedTree::dumpnnistructs(std::vector<UnrootedTree*>& genes, int selector,
     if (selector >= 0 && r != selector) continue;
     UnrootedTree& g = *genes[r];
     out << "##### Gene tree " << r << "\n";
-    out << g.curcost << " " << g.curcost.mut() << "\n";
+    out << g.curcost << " " << costtext(g.curcost.mut()) << "\n";
     out << g << "\n";
     printrow(out, "mdup", mdup[r], total);
     printrow(out, "mspec", mspec[r], total);
@@ -79,6 +81,7 @@ void RootedTree::dumpnnistructs(std::vector<UnrootedTree*>& genes, int selector,
     out << "#Species tree vs gene tree structs" << "\n";
     _nniprint("", g, r, out);
   }
+  writeoutput(name, out.str());
 }
 
 void nnitester(RootedTree* s, std::vector<UnrootedTree*>& genes) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "reconcile/costformat.h"
+#include "search/searchcontrol.h"
 #include "store/arrtab.h"
 #include "store/treerepr.h"
 #include "trees/fatal.h"
@@ -33,6 +35,8 @@ int smpexplorerec3single(RootedTree& W, std::vector<UnrootedTree*>& genes, ArrTa
   for (int i = 0; i < m; i++) {
     short a = static_cast<short>(W.leaves + (rotation + i) % m);
     for (int variant = 0; variant < 2; variant++) {
+      // Here W has the shape it had on entry and cost describes it: a stop can end the search.
+      if (searchstop()) return -1;
       double before = cost.mut();
       for (int k = 0; k < 3; k++) {
         if (!W.nni(a, variant, genes, delta, info, text)) continue;
@@ -42,7 +46,7 @@ int smpexplorerec3single(RootedTree& W, std::vector<UnrootedTree*>& genes, ArrTa
         cost = cost + delta;
         if (k == 2) {  // three moves at one place restore the tree and so its cost
           if (cost.mut() == before) break;
-          std::cout << "Cost err " << before << " " << cost.mut() << std::endl;
+          std::cout << "Cost err " << costtext(before) << " " << costtext(cost.mut()) << std::endl;
           store.save();
           kelvoraexit(-1);
         }
@@ -61,9 +65,10 @@ int smpexplorerec3single(RootedTree& W, std::vector<UnrootedTree*>& genes, ArrTa
           newtrees++;
           store.add2waiting(entry);
         }
-        if (depth >= 1 && smpexplorerec3single(W, genes, store, cost, delta, depth - 1, moves,
-                                               rotation, processed, newtrees, best))
-          return 1;
+        if (depth < 1) continue;
+        int deeper = smpexplorerec3single(W, genes, store, cost, delta, depth - 1, moves,
+                                          rotation, processed, newtrees, best);
+        if (deeper) return deeper;
       }
     }
   }
@@ -110,16 +115,21 @@ void smpexplore2(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& g
   double best = cost.mut();
 
   size_t i = 0;
-  for (;;) {
+  bool stopped = false;
+  while (!stopped) {
     int remaining = nnibigsteps;
     for (;;) {
+      if (searchstop()) {
+        stopped = true;
+        break;
+      }
       if (!current) {
         std::cout << "No more new trees..." << std::endl;
         break;
       }
       current->expanded = true;
-      std::cout << step << ". " << current->cost << "/" << store.optimal() << "/" << best
-                << ". Searching" << std::flush;
+      std::cout << step << ". " << costtext(current->cost) << "/" << costtext(store.optimal())
+                << "/" << costtext(best) << ". Searching" << std::flush;
       int processed = 0, newtrees = 0, found = 0;
       for (int d = 0; d <= maxdepth; d++) {
         found = smpexplorerec3single(W, genes, store, cost, delta, d, moves, rotation,
@@ -127,6 +137,11 @@ void smpexplore2(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& g
         if (found) break;
       }
       std::cout << " (" << processed << " processed/" << newtrees << " new trees)";
+      if (found < 0) {
+        std::cout << " stopped" << std::endl;
+        stopped = true;
+        break;
+      }
       if (found) {
         // W already has the shape of the cheaper tree, and cost describes it.
         std::cout << " new optimal found :)" << std::endl;
@@ -146,7 +161,7 @@ void smpexplore2(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& g
 
     // The next start tree that the store does not hold yet.
     bool next = false;
-    while (!next && ++i < starts.size()) {
+    while (!stopped && !next && ++i < starts.size()) {
       TreeRepr r(starts[i]->repr(startbuf.data()), len, 0);
       W.replace(&r);
       cost = W.initGTS(genes, 0);
@@ -161,10 +176,13 @@ void smpexplore2(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& g
     if (!next) break;
   }
 
-  std::cout << "OK. Search completed" << std::endl;
+  // A stopped search reports and saves what it found as a finished one does; only a signal
+  // makes it say so, a time limit ends it as planned.
+  std::cout << (stopsignal ? "Search stopped" : "OK. Search completed") << std::endl;
   std::cout << "Number of NNI's:" << moves << std::endl;
   std::cout << "Unique trees:" << store.cnt << std::endl;
-  std::cout << "Optimal cost:" << store.optimal() << std::endl;
+  std::cout << "Optimal cost:" << costtext(store.optimal()) << std::endl;
   std::cout << "Number of optimal trees:" << store.optcnt << std::endl;
+  keepoptimal(store);
   store.save();
 }

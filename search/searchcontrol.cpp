@@ -2,6 +2,9 @@
 
 #include <chrono>
 
+#include "store/arrtab.h"
+#include "store/treerepr.h"
+
 volatile int stopsignal = 0;
 SearchOutcome searchoutcome;
 
@@ -21,4 +24,12 @@ void startsearchclock(double limitseconds) {
 bool searchstop() {
   if (stopsignal) return true;
   return limited && std::chrono::steady_clock::now() >= deadline;
+}
+
+void keepoptimal(ArrTab& store) {
+  searchoutcome.optimal.clear();
+  if (!store.tab.empty())
+    for (TreeRepr* r : store.tab.begin()->second)
+      searchoutcome.optimal.emplace_back(r->cost, to_string(*r));
+  searchoutcome.done = true;
 }

@@ -17,3 +17,7 @@ struct SearchOutcome {
   bool done = false;
 };
 extern SearchOutcome searchoutcome;
+
+class ArrTab;
+// Fills searchoutcome from the store's cheapest trees.
+void keepoptimal(ArrTab& store);

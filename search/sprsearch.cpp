@@ -55,14 +55,12 @@ struct SprRun {
 
   void save() {
     ArrTab tab;
-    searchoutcome.optimal.clear();
     for (auto& kv : store.trees()) {
       std::vector<short> enc = kv.second.enc;
       TreeRepr* entry = nullptr;
       tab.add(enc.data(), static_cast<int>(enc.size()), kv.first, entry);
-      if (kv.first == store.optimal()) searchoutcome.optimal.emplace_back(kv.first, to_string(*entry));
     }
-    searchoutcome.done = true;
+    keepoptimal(tab);
     tab.save();
   }
 };
@@ -84,8 +82,11 @@ void sprsearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& gen
 
   for (size_t i = 0; !stopped;) {
     int remaining = nnibigsteps;
-    bool more = true;
-    while (more) {
+    for (;;) {
+      if (searchstop()) {
+        stopped = true;
+        break;
+      }
       if (run.offer(entry), entry) entry->expanded = true;
       std::cout << step << ". " << costtext(run.walk.cost().mut()) << "/"
                 << costtext(run.store.optimal()) << "/" << costtext(best) << ". Searching"
@@ -132,6 +133,10 @@ void sprsearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& gen
       pass(sprnearradius);
       if (!found && !stopped) pass(-1);
       std::cout << " (" << processed << " processed/" << newtrees << " new trees)";
+      if (stopped) {
+        std::cout << " stopped" << std::endl;
+        break;
+      }
       if (found) {
         std::cout << " new optimal found :)" << std::endl;
         remaining = nnibigsteps;
@@ -163,7 +168,8 @@ void sprsearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& gen
     if (!next) break;
   }
 
-  std::cout << "OK. Search completed" << std::endl;
+  // A time limit ends the search as planned; a signal cuts it short.
+  std::cout << (stopsignal ? "Search stopped" : "OK. Search completed") << std::endl;
   std::cout << "Number of NNI's:" << run.walk.moves << std::endl;
   std::cout << "Unique trees:" << run.store.unique() << std::endl;
   std::cout << "Optimal cost:" << costtext(run.store.optimal()) << std::endl;

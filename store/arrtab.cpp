@@ -1,18 +1,16 @@
 #include "store/arrtab.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <iostream>
-#include <set>
 #include <sstream>
 
-#include <unistd.h>
-
+#include "reconcile/costformat.h"
 #include "trees/fatal.h"
+#include "trees/savefile.h"
 
 // FNV-1a over the entries: equal encodings always meet in one hash slot.
 static uint64_t reprhash(const short* arr, int len) {
@@ -73,43 +71,33 @@ TreeRepr* ArrTab::getwaiting(int pop) {
 
 std::ostream& operator<<(std::ostream& out, ArrTab& t) {
   for (auto& bucket : t.tab)
-    for (TreeRepr* r : bucket.second) out << r->cost << " " << *r << std::endl;
+    for (TreeRepr* r : bucket.second) out << costtext(r->cost) << " " << *r << std::endl;
   return out;
 }
 
-// Every file a store of this process has written: only those may be replaced by a later save.
-static std::set<std::string> savedbyprocess;
-
 void ArrTab::save() {
-  time_t now = time(nullptr);
-  struct tm tmnow;
-  memset(&tmnow, 0, sizeof tmnow);
-  if (struct tm* lt = localtime(&now)) tmnow = *lt;
-  char stamp[80];
-  strftime(stamp, sizeof stamp, "%Y%m%d.%H%M%S", &tmnow);
-
   std::ostringstream text;
   text << *this;
   std::string content = text.str();
-
-  // Another run's file of the same second is kept: this one takes the next free counter.
-  // Names are recorded with the directory, which a process may change between saves.
-  char cwd[4096];
-  std::string dir = getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" : std::string();
-  std::string name = std::string(stamp) + ".kv.txt";
-  for (int k = 2; k < 100000; k++) {
-    bool ours = savedbyprocess.count(dir + name) > 0;
-    FILE* f = fopen(name.c_str(), ours ? "w" : "wx");
-    if (f) {
-      fwrite(content.data(), 1, content.size(), f);
-      fclose(f);
-      savedbyprocess.insert(dir + name);
-      savedfiles.push_back(name);
-      break;
+  std::string name;
+  if (!outprefix.empty()) {
+    name = outprefix + ".kv.txt";
+    writenamed(name, content);
+  } else {
+    time_t now = time(nullptr);
+    struct tm tmnow;
+    memset(&tmnow, 0, sizeof tmnow);
+    if (struct tm* lt = localtime(&now)) tmnow = *lt;
+    char stamp[80];
+    strftime(stamp, sizeof stamp, "%Y%m%d.%H%M%S", &tmnow);
+    // Another run's file of the same second is kept: this one takes the next free counter.
+    name = std::string(stamp) + ".kv.txt";
+    for (int k = 2; !writefile(name, content, !writtenbyrun(name)); k++) {
+      if (k == 100000) fatal("Cannot write " + name + ": no free name left for this second");
+      name = std::string(stamp) + "." + std::to_string(k) + ".kv.txt";
     }
-    if (ours || errno != EEXIST) break;  // not writable: reported by nobody, as for any save
-    name = std::string(stamp) + "." + std::to_string(k) + ".kv.txt";
   }
+  savedfiles.push_back(name);
   std::cout << name << " saved" << std::endl;
 }
 

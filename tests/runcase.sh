@@ -6,24 +6,30 @@
 #   expect/FILE     files the run must write, byte for byte; in a name, TIME stands for the
 #                   time stamp of a saved store, and kelvora.log is compared without its time lines
 #   absent          names of files the run must not write, one a line
+#   rundir          a folder to run in instead of the scratch directory (one that even root
+#                   cannot write into, such as /proc); inputs are then given in args
 #   anything else   input files, copied into a fresh scratch directory where the case runs.
-# Time stamps in standard output are replaced by TIME before the comparison.
+# Time stamps in standard output and standard error are replaced by TIME before the comparison.
 set -u
 program=$1 case=$(cd "$2" && pwd) scratch=$3
 rm -rf "$scratch" && mkdir -p "$scratch" || exit 1
 for f in "$case"/*; do
   name=$(basename "$f")
-  case $name in args|stdout|stderr|status|expect|absent) ;; *) cp -r "$f" "$scratch/" ;; esac
+  case $name in args|stdout|stderr|status|expect|absent|rundir) ;; *) cp -r "$f" "$scratch/" ;; esac
 done
 ln -s "$program" "$scratch/kelvora"
 args=""
 [ -f "$case/args" ] && args=$(cat "$case/args")
 cd "$scratch" || exit 1
 eval "set -- $args"
-./kelvora "$@" >actual.stdout 2>actual.stderr
+if [ -f "$case/rundir" ]; then
+  (cd "$(cat "$case/rundir")" && "$scratch/kelvora" "$@") >actual.stdout 2>actual.stderr
+else
+  ./kelvora "$@" >actual.stdout 2>actual.stderr
+fi
 status=$?
 stamp='[0-9]\{8\}\.[0-9]\{6\}'
-sed -i "s/$stamp/TIME/g" actual.stdout
+sed -i "s/$stamp/TIME/g" actual.stdout actual.stderr
 fail=0
 compare() {  # expected-file actual-file what
   local expected=$1 actual=$2 what=$3

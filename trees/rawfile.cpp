@@ -1,17 +1,18 @@
 #include <climits>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "trees/fatal.h"
 #include "trees/rootedtree.h"
+#include "trees/savefile.h"
 #include "trees/species.h"
 
 static const char* const EMPTYNAME = "\"\"";
 
 void RootedTree::saveraw(const std::string& filename) {
-  std::ofstream f(filename, std::ios::trunc);
-  if (!f) return;
+  std::ostringstream f;
   f << specnames.size() << "\n";
   // Names are blank-separated, so the empty name (possible under -l a) is written as "",
   // which no label can be.
@@ -23,6 +24,7 @@ void RootedTree::saveraw(const std::string& filename) {
   f << "\n";
   for (int i = 0; i < total; i++) f << son[i] << " ";
   f << "\n" << root << "\n";
+  writeoutput(filename, f.str());
 }
 
 namespace {

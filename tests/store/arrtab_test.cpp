@@ -249,18 +249,19 @@ TEST_F(ArrTabSave, WritesTheStoreAndNeverAnotherRunsFile) {
   for (auto& f : foreign) EXPECT_EQ(slurp(f), "other run\n") << f;
 }
 
-TEST_F(ArrTabSave, PlainNameWhenFreeAndUnwritableDirectoryStillReports) {
+TEST_F(ArrTabSave, PlainNameWhenFreeAndUnwritableDirectoryIsFatal) {
   ArrTab tab;
   std::string name = save(tab);
   EXPECT_EQ(name.size(), std::string("20261207.101500.kv.txt").size());
   EXPECT_EQ(name.substr(name.size() - 7), ".kv.txt");
   EXPECT_EQ(slurp(name), "");
-  // No directory to write into: nothing is written, the line is printed all the same.
+  // No directory to write into, even for root: the run ends naming the file, and no
+  // "saved" line claims it.
   ASSERT_EQ(chdir(".."), 0);
   std::string gone = dir + "/gone";
   ASSERT_EQ(mkdir(gone.c_str(), 0700), 0);
   ASSERT_EQ(chdir(gone.c_str()), 0);
   ASSERT_EQ(rmdir(gone.c_str()), 0);
-  std::string n2 = save(tab);
-  EXPECT_EQ(n2.substr(n2.size() - 7), ".kv.txt");
+  EXPECT_EXIT(tab.save(), testing::ExitedWithCode(255),
+              "^Cannot write [0-9]{8}\\.[0-9]{6}\\.kv\\.txt: No such file or directory\n$");
 }
