@@ -10,7 +10,8 @@ namespace {
 constexpr double STEP = 70;      // horizontal distance of a node from its parent
 constexpr double ROW = 22;       // vertical distance between leaves
 constexpr double MARGIN = 20;
-constexpr double HEADER = 40;    // room for the legend
+constexpr double HEADER = 50;    // room for the legend
+constexpr double LEGENDWIDTH = 400;
 constexpr double THIN = 1.5, THICK = 9;
 constexpr double CHARWIDTH = 7.5;  // rough width of a 12-pixel glyph, for the picture's width
 
@@ -56,7 +57,8 @@ std::string eventssvg(const RootedTree& S, const SpeciesEvents& ev) {
   long most = 1;
   for (int v = 0; v < S.total; v++) most = std::max(most, ev.dup[v] + ev.loss[v]);
 
-  double width = xof(0) + 8 + CHARWIDTH * static_cast<double>(longest) + MARGIN;
+  double width =
+      std::max(LEGENDWIDTH, xof(0) + 8 + CHARWIDTH * static_cast<double>(longest) + MARGIN);
   double height = HEADER + MARGIN + ROW * S.leaves + MARGIN;
   std::string out =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -64,9 +66,10 @@ std::string eventssvg(const RootedTree& S, const SpeciesEvents& ev) {
       num(height) + "\" viewBox=\"0 0 " + num(width) + " " + num(height) + "\">\n"
       "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
       "<g font-family=\"sans-serif\" font-size=\"11\">\n"
-      "<text x=\"" + num(MARGIN) + "\" y=\"" + num(MARGIN) + "\">Branch: D duplications at "
-      "its lower node, L losses on it; width grows with D+L, colour from blue (losses) to red "
-      "(duplications)</text>\n</g>\n"
+      "<text x=\"" + num(MARGIN) + "\" y=\"" + num(MARGIN) + "\">Each branch: D duplications "
+      "at its lower node, L losses on it;</text>\n"
+      "<text x=\"" + num(MARGIN) + "\" y=\"" + num(MARGIN + 14) + "\">width grows with D+L, "
+      "colour goes from blue (losses) to red (duplications).</text>\n</g>\n"
       "<g stroke-linecap=\"round\" fill=\"none\">\n";
   for (short v : order) {
     double x = xof(v), top = v == S.root ? x - STEP : xof(S.parent[v]);
