@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/reconoutputs.h"
 #include "output/eventfiles.h"
 #include "output/reconciledfiles.h"
 #include "output/reconciliation.h"
@@ -182,6 +183,18 @@ TEST(Reconciled, RecPhyloXmlReadsBackAsTheSameReconciliation) {
       ASSERT_EQ(losses, c.gtree[k]->dlcost(S, c.gtree[k]->findoptimal(S)).loss);
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Reconciled, NumberedFileNamesKeepTheExtension) {
+  EXPECT_EQ(numberedname("rec.xml", 2), "rec.2.xml");
+  EXPECT_EQ(numberedname("rec", 1), "rec.1");
+  EXPECT_EQ(numberedname("out.d/rec", 3), "out.d/rec.3");
+  EXPECT_EQ(numberedname("out/.rec", 3), "out/.rec.3");
+  EXPECT_EQ(numberedname("a.b/rec.tar.nhx", 10), "a.b/rec.tar.10.nhx");
 }
 
 }  // namespace
