@@ -1,5 +1,6 @@
 #include "output/eventfiles.h"
 
+#include <cctype>
 #include <vector>
 
 #include "trees/rootedtree.h"
@@ -40,12 +41,21 @@ std::string eventsnhx(const RootedTree& S, const SpeciesEvents& ev) {
       out += ",";
     } else {
       if (x >= S.leaves) out += ")";
-      out += names[x] + "[&&NHX:D=" + std::to_string(ev.dup[x]) +
+      out += newicklabel(names[x]) + "[&&NHX:D=" + std::to_string(ev.dup[x]) +
              ":L=" + std::to_string(ev.loss[x]) + ":C=" + std::to_string(ev.lineages[x]) +
              ":G=" + std::to_string(ev.genetrees[x]) + "]";
     }
   });
   return out + ";\n";
+}
+
+std::string newicklabel(const std::string& s) {
+  bool plain = !s.empty();
+  for (unsigned char c : s) plain = plain && (isalnum(c) || c == '_' || c == '.' || c == '-');
+  if (plain) return s;
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("''") : std::string(1, c);
+  return out + "'";
 }
 
 std::string xmlescape(const std::string& s) {

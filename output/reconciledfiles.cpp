@@ -21,7 +21,7 @@ std::string nhxline(const UnrootedTree& G, const Reconciliation& rec,
     const RecNode& x = rec.nodes[i];
     bool leaf = x.child[0] < 0;
     if (step == 0) {
-      out += leaf ? genename(G, x.dnode) : "(";
+      out += leaf ? newicklabel(genename(G, x.dnode)) : "(";
     } else if (step == 1) {
       out += ",";
     } else {
