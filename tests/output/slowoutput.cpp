@@ -1,5 +1,6 @@
 #include "tests/output/slowoutput.h"
 
+#include <algorithm>
 #include <map>
 
 #include "tests/reconcile/slowrecon.h"
@@ -11,10 +12,10 @@ std::vector<TextNode> readnewick(const std::string& text) {
   std::vector<int> open;
   size_t i = 0;
   auto label = [&](int x) {
-    size_t end = text.find_first_of(",()[;", i);
+    size_t end = std::min(text.find_first_of(",()[;", i), text.size());
     t[x].name = text.substr(i, end - i);
     i = end;
-    if (text[i] != '[') return;
+    if (i == text.size() || text[i] != '[') return;
     size_t close = text.find(']', i);
     std::string body = text.substr(i + 7, close - i - 7);  // after "[&&NHX:"
     for (size_t p = 0; p <= body.size();) {
