@@ -2,6 +2,7 @@
 
 #include "driver/costreport.h"
 #include "driver/options.h"
+#include "driver/reconoutputs.h"
 #include "driver/runmode.h"
 
 int main(int argc, char** argv) {
@@ -12,6 +13,9 @@ int main(int argc, char** argv) {
   savelog(opt.line);
   printtrees(opt, stree, gtree);
   if (opt.costreport) costreport(opt, stree, gtree);
+  // The given species trees before a run mode adds (-w, -Y) or moves (-N) any; a search writes
+  // them for the best tree it found.
+  if (!searchruns(opt)) reconoutputs(stree, gtree);
   runmode(opt, stree, gtree);
   return 0;
 }

@@ -7,6 +7,7 @@
 
 #include "driver/longopts.h"
 #include "driver/outputs.h"
+#include "driver/reconoutputs.h"
 #include "initial/consensus.h"
 #include "initial/greedy.h"
 #include "initial/randomtree.h"
@@ -61,6 +62,7 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
     else
       smpexplore2(stree, gtree, nnimaxdepth);
     writebest();
+    reconoutputs(searchbest(), gtree);  // a stopped search writes them too
     endifinterrupted();
   } else if (opt.explore) {
     checkoutputs();

@@ -265,3 +265,19 @@ TEST_F(ArrTabSave, PlainNameWhenFreeAndUnwritableDirectoryIsFatal) {
   EXPECT_EXIT(tab.save(), testing::ExitedWithCode(255),
               "^Cannot write [0-9]{8}\\.[0-9]{6}\\.kv\\.txt: No such file or directory\n$");
 }
+
+// A comparison or hash that stopped one entry short would take these for one tree.
+TEST(ArrTab, EncodingsThatDifferOnlyInTheirLastEntryAreTwoTrees) {
+  std::vector<short> e = encodetext("((lea,leb),lec)"), f = e;
+  f.back() = static_cast<short>(-f.back());
+  const int len = static_cast<int>(e.size());
+  TreeRepr r(e.data(), len, 3);
+  EXPECT_EQ(r.eq(e.data(), len, 3), 1);
+  EXPECT_EQ(r.eq(f.data(), len, 3), 0);
+  ArrTab tab;
+  TreeRepr* out = nullptr;
+  EXPECT_EQ(add(tab, e, 3, out), 3);
+  EXPECT_EQ(add(tab, f, 3, out), 2);
+  EXPECT_EQ(tab.cnt, 2);
+  EXPECT_EQ(tab.optcnt, 2);
+}

@@ -1,0 +1,25 @@
+#pragma once
+#include <string>
+
+#include "output/reconciliation.h"
+
+// The files of --events for one species tree, as text.
+
+// One row per node in id order: node id, its clade as tree text, the four counts; a header.
+std::string eventstsv(const RootedTree& S, const SpeciesEvents& ev);
+
+// The species tree in Newick, internal nodes named as speciesnodenames does, every node with
+// [&&NHX:D=..:L=..:C=..:G=..] (duplications, losses, lineages, gene trees).
+std::string eventsnhx(const RootedTree& S, const SpeciesEvents& ev);
+
+// The species tree drawn as a cladogram: leaves labelled, each branch labelled with the
+// duplications at its lower node and the losses on it, its width growing with their sum and
+// its colour going from blue (losses only) to red (duplications only).
+std::string eventssvg(const RootedTree& S, const SpeciesEvents& ev);
+
+// A name as a Newick label: as it is when it holds only letters, digits, "_", "." and "-",
+// else in single quotes with inner quotes doubled (names read from raw files may hold more).
+std::string newicklabel(const std::string& s);
+
+// Text with &, <, >, " and ' replaced by their XML entities.
+std::string xmlescape(const std::string& s);
