@@ -45,7 +45,7 @@ const LongOption table[] = {
     {"seed", true,
      [](const char* n, const char* v) {
        longopt.seedgiven = true;
-       longopt.seed = (unsigned long)wholenumber(n, v, 0, LONG_MAX);
+       longopt.seed = (unsigned long)wholenumber(n, v, 0, 4294967295L);
      }},
     {"time-limit", true, [](const char* n, const char* v) { longopt.timelimit = seconds(n, v); }},
     {"keep", true,
