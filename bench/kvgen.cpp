@@ -33,6 +33,7 @@ const char* helptext =
     "  -L STYLE   gene labels: species (default: the species name), prefix (SPECIES_gK, read\n"
     "             with kelvora -l b_) or middle (gK_SPECIES, read with kelvora -l a_)\n"
     "  -b         write branch lengths on the gene trees\n"
+    "  -E RATE    gene-tree error: RATE x (internal nodes) random NNIs on each family (default 0)\n"
     "  -s FILE    species tree file (default species.txt; - for standard output)\n"
     "  -g FILE    gene tree file, one tree per line (default: standard output)\n"
     "  -h, --help this text\n";
@@ -52,6 +53,7 @@ struct Settings {
   int maxgenes = 500;
   uint64_t seed = 1;
   std::string labels = "species";
+  double error = 0;  // random NNIs per internal gene node, as gene-tree inference error
   bool lengths = false;
   std::string speciesfile = "species.txt";
   std::string genefile = "-";
@@ -231,6 +233,35 @@ struct Family {
     return join(a, b, above);
   }
 
+  // Inferred gene trees are never exact: rate x (internal nodes) random NNIs, each swapping a
+  // child of a node with that node's sibling.
+  void perturb(int top, double rate) {
+    std::vector<int> parent(G.l.size(), -1), internal;
+    for (size_t v = 0; v < G.l.size(); v++)
+      if (!G.leaf(static_cast<int>(v))) parent[G.l[v]] = parent[G.r[v]] = static_cast<int>(v);
+    auto below = [&](int v) {  // only nodes of the surviving tree
+      while (v != top && v >= 0) v = parent[v];
+      return v == top;
+    };
+    for (size_t v = 0; v < G.l.size(); v++)
+      if (!G.leaf(static_cast<int>(v)) && static_cast<int>(v) != top && below(static_cast<int>(v)))
+        internal.push_back(static_cast<int>(v));
+    if (internal.empty()) return;
+    long moves = std::lround(rate * static_cast<double>(internal.size() + 1));
+    for (long m = 0; m < moves; m++) {
+      int v = internal[rnd.below(internal.size())];
+      int p = parent[v];
+      bool left = G.l[p] == v;
+      int w = left ? G.r[p] : G.l[p];
+      bool first = rnd.below(2) == 0;
+      int c = first ? G.l[v] : G.r[v];
+      (left ? G.r[p] : G.l[p]) = c;
+      (first ? G.l[v] : G.r[v]) = w;
+      parent[c] = p;
+      parent[w] = v;
+    }
+  }
+
   void print(std::ostream& out, int v, int& count, bool top) {
     if (G.leaf(v)) {
       count++;
@@ -280,7 +311,7 @@ Settings readargs(int argc, char** argv) {
       st.lengths = true;
       continue;
     }
-    if (a.size() != 2 || a[0] != '-' || std::string("ntTefdlMxLsg").find(a[1]) == std::string::npos)
+    if (a.size() != 2 || a[0] != '-' || std::string("ntTefdlMxLsgE").find(a[1]) == std::string::npos)
       fail("unknown option " + a + " (see kvgen --help)");
     if (i + 1 >= argc) fail("a value expected after " + a);
     const char* v = argv[++i];
@@ -299,6 +330,7 @@ Settings readargs(int argc, char** argv) {
         if (st.labels != "species" && st.labels != "prefix" && st.labels != "middle")
           fail("unknown label style " + st.labels + " (species, prefix or middle)");
         break;
+      case 'E': st.error = number("-E", v); break;
       case 's': st.speciesfile = v; break;
       case 'g': st.genefile = v; break;
     }
@@ -336,6 +368,7 @@ int main(int argc, char** argv) {
     Family fam(S, st, rnd);
     int top = fam.lineage(S.root, 0, 0);
     if (top < 0 || fam.genes < 3 || fam.genes > st.maxgenes) continue;
+    if (st.error > 0) fam.perturb(top, st.error);
     int leaves = 0;
     fam.print(gout, top, leaves, true);
     gout << "\n";

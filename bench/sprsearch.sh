@@ -1,0 +1,67 @@
+#!/bin/bash
+# The species-tree searches side by side on real and simulated collections: the NNI search
+# (-Y) and the SPR search (-Y --spr), with wall time, cost reached and peak memory.
+# Usage: bench/sprsearch.sh [build-dir] [data-dir]  (defaults build-release, ../shared/data)
+# SPR_QUICK=1 skips plants83 and the two largest simulated collections.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir=$(cd "${1:-build-release}" 2>/dev/null && pwd) || {
+  cmake -S . -B "${1:-build-release}" -DCMAKE_BUILD_TYPE=Release -DKELVORA_TESTS=OFF >/dev/null
+  dir=$(cd "${1:-build-release}" && pwd)
+}
+cmake --build "$dir" -j2 --target kelvora kvgen >/dev/null
+data=$(cd "${2:-../shared/data}" && pwd)
+bench=$(pwd)/bench
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+run() {  # label, then kelvora's arguments
+  local label=$1
+  shift
+  rm -f ./*.kv.txt
+  /usr/bin/time -f '%e %M' -o time.txt "$dir/kelvora" "$@" >out.txt
+  read -r wall peak <time.txt
+  cost=$(sed -n 's/^Optimal cost://p' out.txt)
+  printf '%-34s %-44s %8s %12s %8d\n' "$label" "$*" "$wall" "$cost" $((peak / 1024))
+}
+header() { printf '%-34s %-44s %8s %12s %8s\n' data options "wall s" cost "peak MiB"; }
+
+echo "== guigo16 (best known 264): 20 seeds"
+header
+for s in $(seq 1 20); do
+  run "guigo16 seed $s" -G "$data/guigo16/genes.txt" -Y --spr --greedy 10 --seed "$s" --exact
+done
+run "guigo16 NNI" -G "$data/guigo16/genes.txt" -Y --seed 1 --exact
+echo
+
+echo "== treefam25 (best known 20187)"
+header
+run "treefam25 NNI" -G "$data/treefam25/genes.txt" -Y --seed 1 --exact
+run "treefam25 SPR" -G "$data/treefam25/genes.txt" -Y --spr -j 0 --seed 1 --exact
+run "treefam25 SPR 2 threads" -G "$data/treefam25/genes.txt" -Y --spr -j 0 --seed 1 --exact --threads 2 ||
+  echo "(no --threads in this build)"
+echo
+
+simulated() {  # species families seconds
+  "$dir/bench/kvgen" -n "$1" -f "$2" -d 0.2 -l 0.2 -E 0.05 -M 500 -x 3 -s species.txt -g genes.txt
+  "$dir/kelvora" -G genes.txt -S species.txt -b -c --exact | sed 's/^/simulated tree cost /' | head -1
+  run "sim $1 x $2 NNI" -G genes.txt -Y --seed 1 --exact
+  head -1 ./*.kv.txt >nni.best
+  run "sim $1 x $2 SPR" -G genes.txt -Y --spr --seed 1 --exact --time-limit "$3"
+  head -1 ./*.kv.txt >spr.best
+  echo "normalised RF to the simulated tree: NNI $(python3 "$bench/rf.py" species.txt nni.best)," \
+    "SPR $(python3 "$bench/rf.py" species.txt spr.best)"
+}
+
+echo "== simulated (kvgen: duplication and loss rate 0.2, gene-tree error 0.05 NNIs per node)"
+header
+simulated 200 1000 50
+if [ -z "${SPR_QUICK:-}" ]; then
+  simulated 500 1000 280
+  echo
+  echo "== plants83 (9237 families, 83 species)"
+  header
+  run "plants83 NNI" -G "$data/plants83/genes.txt" -Y --seed 1 --exact
+  run "plants83 SPR, 10 min" -G "$data/plants83/genes.txt" -Y --spr --seed 1 --exact --time-limit 560
+fi
