@@ -17,7 +17,9 @@
 #include "reconcile/dlcost.h"
 #include "search/nnisearch.h"
 #include "trees/fatal.h"
+#include "trees/genemap.h"
 #include "trees/listfiles.h"
+#include "trees/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 #include "trees/tokenizer.h"
@@ -131,6 +133,7 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
   if (argc <= 1) usage(argc, argv);
   readlongoptions(argc, argv);
   exactcosts = longopt.exact;
+  if (!longopt.mapfile.empty()) loadgenemap(longopt.mapfile);
   srand(longopt.seedgiven ? static_cast<unsigned>(longopt.seed) : static_cast<unsigned>(time(nullptr)));
   int c, k = 0;
   double x;
@@ -139,30 +142,35 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
     switch (c) {
       case 'g':
         opt.line += quoted(optarg);
-        gtree.push_back(new UnrootedTree(optarg));
+        gtree.push_back(longopt.newick ? newickgenetree(optarg) : new UnrootedTree(optarg));
         break;
       case 's':
         opt.line += quoted(optarg);
-        stree.push_back(new RootedTree(optarg));
+        stree.push_back(longopt.newick ? newickspeciestree(optarg) : new RootedTree(optarg));
         break;
       case 'S':
         opt.line += optarg;
         if (strstr(optarg, ".raw"))
           stree.push_back(new RootedTree(optarg));
+        else if (longopt.newick)
+          readnewickstrees(optarg, stree);
         else
           readstree(optarg, stree);
         break;
       case 'G':
         opt.line += optarg;
-        readgtree(optarg, gtree);
+        if (longopt.newick)
+          readnewickgtrees(optarg, gtree);
+        else
+          readgtree(optarg, gtree);
         break;
       case 'p': opt.printgenes = true; break;
       case 'P': opt.printspecies = true; break;
       case 'Y': opt.search = true; break;
       case 'l':
         opt.line += optarg;
-        if ((optarg[0] == 'a' || optarg[0] == 'b') && optarg[1]) {
-          gsid = optarg[0] == 'a' ? 2 : 3;
+        if ((optarg[0] == 'a' || optarg[0] == 'b' || optarg[0] == 'l') && optarg[1]) {
+          gsid = optarg[0] == 'a' ? 2 : optarg[0] == 'b' ? 3 : 4;
           free(gsdelim);
           gsdelim = strdup(optarg + 1);
         } else if (optarg[0] == 'p') {

@@ -1,0 +1,61 @@
+#include "trees/inputtext.h"
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+#include "trees/fatal.h"
+
+void readinputfile(const std::string& fname, std::vector<char>& buf, InputText& in) {
+  buf.clear();
+  FILE* f = fopen(fname.c_str(), "rb");
+  if (!f) fatal("Cannot open file " + fname);
+  char chunk[1 << 16];
+  size_t n;
+  while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) buf.insert(buf.end(), chunk, chunk + n);
+  fclose(f);
+  in.file = fname;
+  in.size = buf.size();
+  buf.push_back(0);
+  in.text = buf.data();
+  // A NUL byte would end the text early without a word.
+  const void* nul = memchr(in.text, 0, in.size);
+  if (nul)
+    inputerror(in, static_cast<const char*>(nul) - in.text, "NUL byte in the file",
+               "Remove it: the file must be plain text.");
+}
+
+int inputline(const InputText& in, size_t pos) {
+  int line = 1;
+  for (size_t i = 0; i < pos && i < in.size; i++)
+    if (in.text[i] == '\n') line++;
+  return line;
+}
+
+size_t bomlength(const char* s) {
+  return memcmp(s, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+}
+
+void inputerror(const InputText& in, size_t pos, const std::string& what, const std::string& todo) {
+  if (pos > in.size) pos = in.size;
+  size_t start = pos, end = pos;
+  while (start > 0 && in.text[start - 1] != '\n') start--;
+  while (end < in.size && in.text[end] != '\n' && in.text[end] != '\r') end++;
+  std::string where = in.file.empty() ? "tree of " + in.option + ", column " +
+                                            std::to_string(pos - start + 1)
+                                      : in.file + ":" + std::to_string(inputline(in, pos)) + ":" +
+                                            std::to_string(pos - start + 1);
+  const size_t side = 30;
+  size_t from = pos - start > side ? pos - side : start;
+  size_t to = end - pos > side ? pos + side : end;
+  std::string excerpt = from > start ? "..." : "";
+  size_t caret = excerpt.size() + (pos - from);
+  for (size_t i = from; i < to; i++) {
+    unsigned char c = static_cast<unsigned char>(in.text[i]);
+    excerpt += c < 32 || c == 127 ? ' ' : static_cast<char>(c);
+  }
+  if (to < end) excerpt += "...";
+  std::cerr << where << ": " << what << "\n  " << excerpt << "\n  " << std::string(caret, ' ')
+            << "^\n" << todo << std::endl;
+  kelvoraexit(-1);
+}

@@ -1,0 +1,32 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// A whole input held in memory, NUL-terminated, with where it came from: a file, or the
+// argument of an option. Errors in it are reported with their place and an excerpt.
+struct InputText {
+  const char* text = nullptr;
+  size_t size = 0;
+  std::string file;    // empty: the text is an option's argument
+  std::string option;  // the option of an argument ("-g"), or what reads the file
+};
+
+// Reads a whole file; a file that cannot be opened or holds a NUL byte is a fatal error.
+void readinputfile(const std::string& fname, std::vector<char>& buf, InputText& in);
+
+// Line (from 1) of a byte offset.
+int inputline(const InputText& in, size_t pos);
+
+// "FILE:LINE:COLUMN: what", the line around pos with a caret under it, then what to do;
+// exit status -1. Only the 30 bytes either side of pos are shown, however long the line.
+[[noreturn]] void inputerror(const InputText& in, size_t pos, const std::string& what,
+                             const std::string& todo);
+
+// Blanks as the tree readers take them; '\n' alone ends a line.
+inline bool isinputblank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// Length of a UTF-8 byte-order mark at the start of s (0 or 3).
+size_t bomlength(const char* s);
