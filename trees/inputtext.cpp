@@ -1,5 +1,7 @@
 #include "trees/inputtext.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -10,6 +12,14 @@ void readinputfile(const std::string& fname, std::vector<char>& buf, InputText& 
   buf.clear();
   FILE* f = fopen(fname.c_str(), "rb");
   if (!f) fatal("Cannot open file " + fname);
+  // Read in place, sized by the file where it has a size, so a large file is never copied
+  // as the buffer grows; a pipe is read by chunks.
+  struct stat st;
+  if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    buf.reserve(static_cast<size_t>(st.st_size) + 1);
+    buf.resize(static_cast<size_t>(st.st_size));
+    buf.resize(fread(buf.data(), 1, buf.size(), f));
+  }
   char chunk[1 << 16];
   size_t n;
   while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) buf.insert(buf.end(), chunk, chunk + n);
@@ -33,7 +43,8 @@ int inputline(const InputText& in, size_t pos) {
 }
 
 size_t bomlength(const char* s) {
-  return memcmp(s, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+  // Byte by byte: s may end (NUL) before three bytes.
+  return s[0] == '\xEF' && s[1] == '\xBB' && s[2] == '\xBF' ? 3 : 0;
 }
 
 void inputerror(const InputText& in, size_t pos, const std::string& what, const std::string& todo) {

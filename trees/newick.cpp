@@ -102,17 +102,17 @@ size_t readlength(const InputText& in, size_t p, bool lines, NewickItem& it) {
 
 const char* kindname(bool gene) { return gene ? "gene tree" : "species tree"; }
 
-// After the root: ';', or the line end when the tree stands on one line.
+// After the root: ';' (maybe on a later line), or the line end when the tree stands on one line.
 size_t endoftree(const InputText& in, size_t p, const NewickTree& t) {
-  if (in.text[p] == ';') return p + 1;
-  if (in.text[p] == '\n' || p >= in.size) {
-    if (!in.file.empty() && memchr(in.text + t.start, '\n', p - t.start))
-      t.error(p, std::string("this ") + kindname(t.gene) + " spans several lines but has no ';'",
-              "End a tree that spans lines with ';'; without it a tree ends at its line end.");
-    return p;
-  }
-  t.error(p, std::string("';' or the line end expected after the tree, found '") + in.text[p] + "'",
-          "Put one tree per line, or end each tree with ';'.");
+  size_t q = skip(in, p, true);
+  if (in.text[q] == ';') return q + 1;
+  if (q < in.size && !memchr(in.text + p, '\n', q - p))
+    t.error(q, std::string("';' or the line end expected after the tree, found '") + in.text[q] + "'",
+            "Put one tree per line, or end each tree with ';'.");
+  if (!in.file.empty() && memchr(in.text + t.start, '\n', p - t.start))
+    t.error(p, std::string("this ") + kindname(t.gene) + " spans several lines but has no ';'",
+            "End a tree that spans lines with ';'; without it a tree ends at its line end.");
+  return p;
 }
 
 }  // namespace
@@ -123,8 +123,9 @@ size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
   t.leaves = 0;
   t.items.clear();
   t.names.clear();
-  if (pos == 0) pos = bomlength(in.text);
+  // Files joined together keep the byte-order mark of each.
   pos = skip(in, pos, true);
+  while (bomlength(in.text + pos)) pos = skip(in, pos + 3, true);
   t.start = pos;
   const int maxleaves = gene ? MAXGENELEAVES : MAXLEAVES;
   struct Open {
@@ -328,12 +329,17 @@ void readnewicklist(const char* fname, const char* option, Make make) {
   InputText in;
   in.option = option;
   readinputfile(fname, buf, in);
-  size_t p = bomlength(in.text);
+  size_t p = 0;
   for (;;) {
     for (;;) {
       p = skip(in, p, true);
-      if (in.text[p] != '#') break;
-      while (p < in.size && in.text[p] != '\n') p++;
+      if (bomlength(in.text + p)) {
+        p += 3;
+      } else if (in.text[p] == '#') {
+        while (p < in.size && in.text[p] != '\n') p++;
+      } else {
+        break;
+      }
     }
     if (p >= in.size) return;
     p = make(in, p);
