@@ -120,9 +120,9 @@ int genemapspecies(const char* label, int len) {
 
 void genemapmissing(const char* label, int len) {
   std::string l(label, len);
-  std::string where = genelistfile ? std::string(genelistfile) + ":" + std::to_string(linenum) +
-                                         ":" + std::to_string(charnum)
-                                   : "tree of -g";
+  // The plain reader's character counter is not a column; the line is.
+  std::string where =
+      genelistfile ? std::string(genelistfile) + ":" + std::to_string(linenum) : "tree of -g";
   fatal(where + ": gene " + l + " is not in the map file " + genemap.file + "\nAdd a line \"" +
         l + " SPECIES\" to " + genemap.file + ".");
 }
