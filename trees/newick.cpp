@@ -84,15 +84,18 @@ size_t readlength(const InputText& in, size_t p, bool lines, NewickItem& it) {
   if (q == p)
     inputerror(in, colon, "a branch length is expected after ':'",
                "Write a number after ':', or remove the ':'.");
+  // Read from a bounded copy: no number is longer, and strtod would scan on past the token.
   char buf[64];
   size_t n = q - p;
-  char* end = buf;
+  bool number = false;
   if (n < sizeof buf) {
     memcpy(buf, in.text + p, n);
     buf[n] = 0;
+    char* end;
     it.length = strtod(buf, &end);
+    number = end == buf + n;
   }
-  if (end != buf + n || n == 0)
+  if (!number)
     inputerror(in, p, "branch length " + std::string(in.text + p, std::min<size_t>(n, 40)) +
                           " is not a number",
                "Write a number after ':', or remove the ':'.");
