@@ -1,6 +1,7 @@
 #include "trees/genemap.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -71,7 +72,7 @@ void cleargenemap() { genemap = GeneMap(); }
 
 void loadgenemap(const std::string& fname) {
   cleargenemap();
-  std::vector<char> buf;
+  InputFile buf;
   InputText in;
   in.option = "--map";
   readinputfile(fname, buf, in);

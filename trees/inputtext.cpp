@@ -1,6 +1,8 @@
 #include "trees/inputtext.h"
 
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -8,26 +10,59 @@
 
 #include "trees/fatal.h"
 
-void readinputfile(const std::string& fname, std::vector<char>& buf, InputText& in) {
-  buf.clear();
+InputFile::~InputFile() {
+  if (mapped) munmap(mapped, mappedsize);
+}
+
+void readinputfile(const std::string& fname, InputFile& file, InputText& in) {
   FILE* f = fopen(fname.c_str(), "rb");
   if (!f) fatal("Cannot open file " + fname);
-  // Read in place, sized by the file where it has a size, so a large file is never copied
-  // as the buffer grows; a pipe is read by chunks.
   struct stat st;
-  if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-    buf.reserve(static_cast<size_t>(st.st_size) + 1);
-    buf.resize(static_cast<size_t>(st.st_size));
-    buf.resize(fread(buf.data(), 1, buf.size(), f));
+  bool regular = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
+  size_t size = regular ? static_cast<size_t>(st.st_size) : 0;
+  long page = sysconf(_SC_PAGESIZE);
+  // A file whose last page has room after its end is mapped: its text ends in zero bytes,
+  // the NUL, and nothing is copied. Other files are read, sized by the file where it has a
+  // size; a pipe grows the buffer.
+  if (regular && size > 0 && page > 0 && size % static_cast<size_t>(page) != 0) {
+#ifdef MAP_POPULATE
+    const int flags = MAP_PRIVATE | MAP_POPULATE;  // fault every page in at once
+#else
+    const int flags = MAP_PRIVATE;
+#endif
+    void* m = mmap(nullptr, size, PROT_READ, flags, fileno(f), 0);
+    if (m != MAP_FAILED) {
+      file.mapped = m;
+      file.mappedsize = size;
+      in.text = static_cast<const char*>(m);
+    }
   }
-  char chunk[1 << 16];
-  size_t n;
-  while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) buf.insert(buf.end(), chunk, chunk + n);
+  if (!file.mapped) {
+    size_t cap = regular ? size + 1 : 1 << 16;
+    size = 0;
+    file.heap.reset(new char[cap]);
+    for (;;) {
+      if (size == cap) {
+        std::unique_ptr<char[]> more(new char[2 * cap]);
+        memcpy(more.get(), file.heap.get(), size);
+        file.heap.swap(more);
+        cap *= 2;
+      }
+      size_t n = fread(file.heap.get() + size, 1, cap - size, f);
+      if (n == 0) break;
+      size += n;
+    }
+    if (size == cap) {
+      std::unique_ptr<char[]> more(new char[cap + 1]);
+      memcpy(more.get(), file.heap.get(), size);
+      file.heap.swap(more);
+    }
+    file.heap[size] = 0;
+    in.text = file.heap.get();
+  }
   fclose(f);
   in.file = fname;
-  in.size = buf.size();
-  buf.push_back(0);
-  in.text = buf.data();
+  in.size = size;
   // A NUL byte would end the text early without a word.
   const void* nul = memchr(in.text, 0, in.size);
   if (nul)

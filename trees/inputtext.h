@@ -1,7 +1,7 @@
 #pragma once
 #include <cstddef>
+#include <memory>
 #include <string>
-#include <vector>
 
 // A whole input held in memory, NUL-terminated, with where it came from: a file, or the
 // argument of an option. Errors in it are reported with their place and an excerpt.
@@ -12,8 +12,19 @@ struct InputText {
   std::string option;  // the option of an argument ("-g"), or what reads the file
 };
 
+// The memory of a file's text: mapped where the file allows, else read into the heap.
+struct InputFile {
+  std::unique_ptr<char[]> heap;
+  void* mapped = nullptr;
+  size_t mappedsize = 0;
+  InputFile() = default;
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  ~InputFile();
+};
+
 // Reads a whole file; a file that cannot be opened or holds a NUL byte is a fatal error.
-void readinputfile(const std::string& fname, std::vector<char>& buf, InputText& in);
+void readinputfile(const std::string& fname, InputFile& file, InputText& in);
 
 // Line (from 1) of a byte offset.
 int inputline(const InputText& in, size_t pos);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "trees/genemap.h"
 #include "trees/rootedtree.h"
@@ -28,8 +29,17 @@ const LabelBytes labelbytes;
 
 inline bool labelbyte(char c) { return labelbytes.in[static_cast<unsigned char>(c)]; }
 
+size_t skipmore(const InputText& in, size_t p, bool lines);
+
+// Between most tokens there is nothing to skip: that case costs one test.
+inline size_t skip(const InputText& in, size_t p, bool lines) {
+  char c = in.text[p];
+  if (labelbyte(c) || c == '(' || c == ')' || c == ',' || c == ':' || c == ';') return p;
+  return skipmore(in, p, lines);
+}
+
 // Skips blanks and [comments]; stops at a line end unless lines.
-size_t skip(const InputText& in, size_t p, bool lines) {
+size_t skipmore(const InputText& in, size_t p, bool lines) {
   for (;;) {
     char c = in.text[p];
     if (isinputblank(c) || (lines && c == '\n')) {
@@ -328,7 +338,7 @@ T* optiontree(char* text, bool gene, const char* option) {
 // Calls make(in, pos) at the start of each tree of the file; make returns the offset after it.
 template <class Make>
 void readnewicklist(const char* fname, const char* option, Make make) {
-  std::vector<char> buf;
+  InputFile buf;
   InputText in;
   in.option = option;
   readinputfile(fname, buf, in);
