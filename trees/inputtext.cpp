@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -16,7 +17,9 @@ InputFile::~InputFile() {
 
 void readinputfile(const std::string& fname, InputFile& file, InputText& in) {
   FILE* f = fopen(fname.c_str(), "rb");
-  if (!f) fatal("Cannot open file " + fname);
+  if (!f)
+    fatal("Cannot open file " + fname + ": " + strerror(errno) + "\nCheck the name given to " +
+          in.option + ".");
   struct stat st;
   bool regular = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
   size_t size = regular ? static_cast<size_t>(st.st_size) : 0;

@@ -24,6 +24,7 @@ struct InputFile {
 };
 
 // Reads a whole file; a file that cannot be opened or holds a NUL byte is a fatal error.
+// in.option names what reads it, for the messages.
 void readinputfile(const std::string& fname, InputFile& file, InputText& in);
 
 // Line (from 1) of a byte offset.
