@@ -80,10 +80,16 @@ void loadgenemap(const std::string& fname) {
   std::vector<std::pair<size_t, std::string>> f;
   size_t p = bomlength(in.text);
   while (p < in.size) {
-    size_t end = p;
-    while (end < in.size && in.text[end] != '\n') end++;
-    size_t first = p;
+    size_t lineend = p;
+    while (lineend < in.size && in.text[lineend] != '\n') lineend++;
+    size_t first = p, end = lineend;
     while (first < end && isinputblank(in.text[first])) first++;
+    // A comment runs from a # after a blank to the line end.
+    for (size_t q = first + 1; q < end; q++)
+      if (in.text[q] == '#' && isinputblank(in.text[q - 1])) {
+        end = q;
+        break;
+      }
     if (first < end && in.text[first] != '#') {
       const char* colon = static_cast<const char*>(memchr(in.text + first, ':', end - first));
       if (colon) {
@@ -103,7 +109,7 @@ void loadgenemap(const std::string& fname) {
         addgene(in, f[0].first, f[0].second, f[1].second);
       }
     }
-    p = end + 1;
+    p = lineend + 1;
   }
   genemap.active = true;
 }

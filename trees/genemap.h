@@ -5,7 +5,8 @@
 // leaf, whichever reader reads the gene tree.
 
 // Reads the map file: "gene species" per line, or "species: gene1, gene2, ...". Blank lines
-// and lines starting with # are skipped. Errors name the file, the line and the place.
+// are skipped; # at a line start or after a blank starts a comment. Errors name the file,
+// the line and the place.
 void loadgenemap(const std::string& fname);
 bool genemapactive();
 const std::string& genemapfile();
