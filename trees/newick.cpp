@@ -1,6 +1,7 @@
 #include "trees/newick.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -17,7 +18,7 @@ const char* const syntaxhelp =
     "A tree is written (child,child)label:length and ends with ';' or its line end; labels "
     "holding blanks or ()[]':;, go in single quotes.";
 
-// Bytes of unquoted labels and of numbers: all but blanks, ()[]':;, and NUL.
+// Bytes of unquoted labels and of numbers: all but blanks, line ends, ()[]':;, and NUL.
 struct LabelBytes {
   bool in[256];
   LabelBytes() {
@@ -74,10 +75,12 @@ size_t readlabel(const InputText& in, size_t p, NewickTree& t, NewickItem& it) {
       t.names += c;
       p++;
     }
+    if (t.names.size() - it.label > INT_MAX) inputerror(in, open, "label too long", "Shorten the label.");
     it.labellen = static_cast<int>(t.names.size() - it.label);
     return p;
   }
   while (labelbyte(in.text[p])) p++;
+  if (p - it.label > INT_MAX) inputerror(in, it.label, "label too long", "Shorten the label.");
   it.labellen = static_cast<int>(p - it.label);
   return p;
 }
@@ -151,6 +154,12 @@ size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
   for (;;) {
     p = skip(in, p, true);
     if (in.text[p] == '(') {
+      // Every node has two children at least, so a tree that fits nests less deep than its
+      // leaf limit; deeper text would only fill memory.
+      if (open.size() >= static_cast<size_t>(maxleaves))
+        t.error(p, std::string("the ") + kindname(gene) + " nests deeper than " +
+                       std::to_string(maxleaves) + " levels",
+                "Check the parentheses: no tree that fits nests this deep.");
       open.push_back({p, 0});
       p++;
       continue;

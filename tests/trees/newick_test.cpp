@@ -212,6 +212,7 @@ TEST(Newick, FaultsNameThePlace) {
   fails("(a,,c)", true, "column 4: a leaf label or '\\(' expected, found ','");
   fails("(a:,b,c)", true, "column 3: a branch length is expected after ':'");
   fails("(a:1x,b,c)", true, "column 4: branch length 1x is not a number");
+  fails(std::string(9000, '(').c_str(), true, "column 8194: the gene tree nests deeper than 8193");
   // A long line is shown around the fault only.
   std::string longline = "(" + std::string(70000, 'x') + ",b,(c,d,e))";
   EXPECT_EXIT(newickgenetree(&longline[0]), testing::ExitedWithCode(255),
