@@ -13,6 +13,7 @@
 
 #include "driver/longopts.h"
 #include "initial/consensus.h"
+#include "initial/randomtree.h"
 #include "reconcile/costformat.h"
 #include "reconcile/dlcost.h"
 #include "search/nnisearch.h"
@@ -134,6 +135,7 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
   readlongoptions(argc, argv);
   exactcosts = longopt.exact;
   if (!longopt.mapfile.empty()) loadgenemap(longopt.mapfile);
+  anyspeciesnames = longopt.newick || !longopt.mapfile.empty();
   srand(longopt.seedgiven ? static_cast<unsigned>(longopt.seed) : static_cast<unsigned>(time(nullptr)));
   int c, k = 0;
   double x;

@@ -370,6 +370,17 @@ void readnewicklist(const char* fname, const char* option, Make make) {
 
 }  // namespace
 
+std::string newicklabel(const std::string& name) {
+  if (islabelname(name)) return name;
+  std::string q = "'";
+  for (char c : name) q += c == '\'' ? "''" : std::string(1, c);
+  return q + "'";
+}
+
+RootedTree* newickspeciestext(char* text, const char* source) {
+  return optiontree<RootedTree>(text, false, source);
+}
+
 RootedTree* newickspeciestree(char* text) {
   if (strstr(text, ".raw")) return new RootedTree(text);
   return optiontree<RootedTree>(text, false, "-s");

@@ -41,6 +41,13 @@ struct NewickTree {
 // and returns the offset after it, its ';' included.
 size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t);
 
+// A species name as a Newick label: unchanged when it reads back as a plain label, else quoted.
+std::string newicklabel(const std::string& name);
+
+// A species tree from Newick text made by the program itself (quoted names); source names
+// it in messages.
+RootedTree* newickspeciestext(char* text, const char* source);
+
 // The trees of -s and -g under --newick: one tree, optionally followed by ';'.
 RootedTree* newickspeciestree(char* text);
 UnrootedTree* newickgenetree(char* text);
