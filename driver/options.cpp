@@ -13,11 +13,14 @@
 
 #include "driver/longopts.h"
 #include "initial/consensus.h"
+#include "initial/randomtree.h"
 #include "reconcile/costformat.h"
 #include "reconcile/dlcost.h"
 #include "search/nnisearch.h"
 #include "trees/fatal.h"
+#include "trees/genemap.h"
 #include "trees/listfiles.h"
+#include "trees/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/savefile.h"
 #include "trees/species.h"
@@ -225,6 +228,8 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
   exactcosts = longopt.exact;
   outprefix = longopt.outprefix;
   replacefiles = longopt.force;
+  if (!longopt.mapfile.empty()) loadgenemap(longopt.mapfile);
+  anyspeciesnames = longopt.newick || !longopt.mapfile.empty();
   srand(longopt.seedgiven ? static_cast<unsigned>(longopt.seed) : static_cast<unsigned>(time(nullptr)));
   int c, k = 0;
   double x;
@@ -233,30 +238,35 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
     switch (c) {
       case 'g':
         opt.line += quoted(optarg);
-        gtree.push_back(new UnrootedTree(optarg));
+        gtree.push_back(longopt.newick ? newickgenetree(optarg) : new UnrootedTree(optarg));
         break;
       case 's':
         opt.line += quoted(optarg);
-        stree.push_back(new RootedTree(optarg));
+        stree.push_back(longopt.newick ? newickspeciestree(optarg) : new RootedTree(optarg));
         break;
       case 'S':
         opt.line += optarg;
         if (strstr(optarg, ".raw"))
           stree.push_back(new RootedTree(optarg));
+        else if (longopt.newick)
+          readnewickstrees(optarg, stree);
         else
           readstree(optarg, stree);
         break;
       case 'G':
         opt.line += optarg;
-        readgtree(optarg, gtree);
+        if (longopt.newick)
+          readnewickgtrees(optarg, gtree);
+        else
+          readgtree(optarg, gtree);
         break;
       case 'p': opt.printgenes = true; break;
       case 'P': opt.printspecies = true; break;
       case 'Y': opt.search = true; break;
       case 'l':
         opt.line += optarg;
-        if ((optarg[0] == 'a' || optarg[0] == 'b') && optarg[1]) {
-          gsid = optarg[0] == 'a' ? 2 : 3;
+        if ((optarg[0] == 'a' || optarg[0] == 'b' || optarg[0] == 'l') && optarg[1]) {
+          gsid = optarg[0] == 'a' ? 2 : optarg[0] == 'b' ? 3 : 4;
           free(gsdelim);
           gsdelim = strdup(optarg + 1);
         } else if (optarg[0] == 'p') {

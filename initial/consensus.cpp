@@ -7,6 +7,7 @@
 
 #include "initial/clusters.h"
 #include "initial/randomtree.h"
+#include "trees/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 #include "trees/unrootedtree.h"
@@ -56,7 +57,7 @@ static void joinrandom(std::vector<CC>& list) {
 
 RootedTree* ClustersCollection::genclusters() {
   if (specnames.empty()) return nullptr;
-  checkspeciesnames();
+  bool plain = checkspeciesnames();
 
   std::priority_queue<ClusterCnt, std::vector<ClusterCnt>, clucntcomp> frequent;
   for (auto& c : counts) frequent.push(ClusterCnt(c.first, c.second));
@@ -82,7 +83,7 @@ RootedTree* ClustersCollection::genclusters() {
 
   std::vector<CC> comps;
   for (size_t s = 0; s < specnames.size(); s++)
-    comps.push_back(CC{std::set<short>{static_cast<short>(s)}, specnames[s]});
+    comps.push_back(CC{std::set<short>{static_cast<short>(s)}, newicklabel(specnames[s])});
 
   // Smallest first: each part of a cluster is a species or an already built sub-cluster.
   for (size_t k = 0; k < accepted.size(); k++) {
@@ -100,7 +101,5 @@ RootedTree* ClustersCollection::genclusters() {
   }
   while (comps.size() > 1) joinrandom(comps);
 
-  std::vector<char> buf(comps[0].text.begin(), comps[0].text.end());
-  buf.push_back('\0');
-  return new RootedTree(buf.data());
+  return generatedtree(comps[0].text, plain);
 }

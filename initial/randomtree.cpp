@@ -4,20 +4,35 @@
 #include <vector>
 
 #include "trees/fatal.h"
+#include "trees/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 #include "trees/tokenizer.h"
 
-void checkspeciesnames() {
+bool anyspeciesnames = false;
+
+bool checkspeciesnames() {
+  bool plain = true;
   for (const std::string& s : specnames)
-    if (!islabelname(s))
-      fatal("Cannot build a species tree over the species \"" + s +
-            "\": a species-tree leaf label needs a letter");
+    if (!islabelname(s)) {
+      // No tree text, quoted or not, has an empty leaf label.
+      if (!anyspeciesnames || s.empty())
+        fatal("Cannot build a species tree over the species \"" + s +
+              "\": a species-tree leaf label needs a letter");
+      plain = false;
+    }
+  return plain;
+}
+
+RootedTree* generatedtree(const std::string& text, bool plain) {
+  std::vector<char> buf(text.begin(), text.end());
+  buf.push_back('\0');
+  return plain ? new RootedTree(buf.data()) : newickspeciestext(buf.data(), "a generated tree");
 }
 
 std::string genrandomtree(short* ids, int count) {
   std::vector<std::string> parts;
-  for (int i = 0; i < count; i++) parts.push_back(specnames[ids[i]]);
+  for (int i = 0; i < count; i++) parts.push_back(newicklabel(specnames[ids[i]]));
   if (parts.empty()) return "";
   // Removal closes the gap: the index of every later draw depends on it.
   while (parts.size() > 1) {
@@ -35,11 +50,8 @@ std::string genrandomtree(short* ids, int count) {
 RootedTree* randspeciestree() {
   int n = static_cast<int>(specnames.size());
   if (n == 0) return nullptr;
-  checkspeciesnames();
+  bool plain = checkspeciesnames();
   std::vector<short> ids(n);
   for (int i = 0; i < n; i++) ids[i] = static_cast<short>(i);
-  std::string text = genrandomtree(ids.data(), n);
-  std::vector<char> buf(text.begin(), text.end());
-  buf.push_back('\0');
-  return new RootedTree(buf.data());
+  return generatedtree(genrandomtree(ids.data(), n), plain);
 }

@@ -49,15 +49,6 @@ std::string eventsnhx(const RootedTree& S, const SpeciesEvents& ev) {
   return out + ";\n";
 }
 
-std::string newicklabel(const std::string& s) {
-  bool plain = !s.empty();
-  for (unsigned char c : s) plain = plain && (isalnum(c) || c == '_' || c == '.' || c == '-');
-  if (plain) return s;
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("''") : std::string(1, c);
-  return out + "'";
-}
-
 std::string xmlescape(const std::string& s) {
   std::string out;
   for (char c : s) {

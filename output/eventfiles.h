@@ -1,4 +1,5 @@
 #pragma once
+#include "trees/newick.h"  // newicklabel
 #include <string>
 
 #include "output/reconciliation.h"
@@ -17,9 +18,6 @@ std::string eventsnhx(const RootedTree& S, const SpeciesEvents& ev);
 // its colour going from blue (losses only) to red (duplications only).
 std::string eventssvg(const RootedTree& S, const SpeciesEvents& ev);
 
-// A name as a Newick label: as it is when it holds only letters, digits, "_", "." and "-",
-// else in single quotes with inner quotes doubled (names read from raw files may hold more).
-std::string newicklabel(const std::string& s);
 
 // Text with &, <, >, " and ' replaced by their XML entities.
 std::string xmlescape(const std::string& s);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "trees/fatal.h"
+#include "trees/genemap.h"
 #include "trees/rootedtree.h"
 #include "trees/tokenizer.h"
 #include "trees/unrootedtree.h"
@@ -55,5 +56,7 @@ void readstree(const char* fname, std::vector<RootedTree*>& stree) {
 }
 
 void readgtree(const char* fname, std::vector<UnrootedTree*>& gtree) {
+  genelistfile = fname;
   readlines(fname, [&](char* line) { gtree.push_back(new UnrootedTree(line)); });
+  genelistfile = nullptr;
 }

@@ -8,6 +8,7 @@
 
 class UnrootedTree;
 struct TreeRepr;
+struct NewickTree;
 
 class RootedTree : public Tree {
  public:
@@ -34,6 +35,7 @@ class RootedTree : public Tree {
   std::vector<short> leafofspecies;
 
   explicit RootedTree(char* text);
+  explicit RootedTree(const NewickTree& nw);  // trees/newick.cpp
   ~RootedTree() override;
 
   void init(int leaves, int internal, const char* text);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "trees/fatal.h"
+#include "trees/genemap.h"
 #include "trees/tokenizer.h"
 
 std::vector<std::string> specnames;
@@ -36,38 +37,60 @@ static int findin(const char* label, int len, int from, const char* delim) {
   return -1;
 }
 
-[[noreturn]] static void nospecies(char* label, int len) {
-  fatal("No species name found in " + std::string(label, len));
+// Last occurrence of delim in label[0, len), or -1.
+static int findlast(const char* label, int len, const char* delim) {
+  int d = static_cast<int>(strlen(delim));
+  for (int i = len - d; i >= 0; i--)
+    if (memcmp(label + i, delim, d) == 0) return i;
+  return -1;
 }
 
-int gsextract(char* label, int len) {
+static int named(const char* label, int len) { return registerspecies(std::string(label, len)); }
+
+int gsfind(const char* label, int len) {
   switch (gsid) {
     case 1: {
       long n = gspos;
-      if (n >= len || n + len <= 0 || n == 0) return getspecies(label, len);
-      if (n > 0) return getspecies(label, static_cast<int>(n));
-      return getspecies(label + len + n, static_cast<int>(-n));
+      if (n >= len || n + len <= 0 || n == 0) return named(label, len);
+      if (n > 0) return named(label, static_cast<int>(n));
+      return named(label + len + n, static_cast<int>(-n));
     }
     case 2: {
       int d = static_cast<int>(strlen(gsdelim));
       int first = findin(label, len, 0, gsdelim);
-      if (first < 0) nospecies(label, len);
+      if (first < 0) return -1;
       int start = first + d;
       int second = findin(label, len, start, gsdelim);
       int end = second < 0 ? len : second;
       // A delimiter at the very end of the label names the empty species.
       if (start == len) return registerspecies("");
-      if (end == start) nospecies(label, len);
-      return getspecies(label + start, end - start);
+      if (end == start) return -1;
+      return named(label + start, end - start);
     }
     case 3: {
       int first = findin(label, len, 0, gsdelim);
-      if (first <= 0) nospecies(label, len);
-      return getspecies(label, first);
+      if (first <= 0) return -1;
+      return named(label, first);
+    }
+    case 4: {
+      int last = findlast(label, len, gsdelim);
+      if (last <= 0) return -1;
+      return named(label, last);
     }
     default:
-      return getspecies(label, len);
+      return named(label, len);
   }
+}
+
+int gsextract(char* label, int len) {
+  if (genemapactive()) {
+    int s = genemapspecies(label, len);
+    if (s < 0) genemapmissing(label, len);
+    return s;
+  }
+  int s = gsfind(label, len);
+  if (s < 0) fatal("No species name found in " + std::string(label, len));
+  return s;
 }
 
 bool islabelname(const std::string& s) {

@@ -9,7 +9,8 @@ constexpr int MAXSPECIES = 32767;
 extern std::vector<std::string> specnames;
 extern std::map<std::string, int> specnames2id;
 
-// Leaf-label extraction rule for gene trees (-l): 0 none, 1 position, 2 middle field, 3 prefix.
+// Leaf-label extraction rule for gene trees (-l): 0 none, 1 position, 2 middle field, 3 prefix,
+// 4 prefix up to the last delimiter.
 extern int gsid;
 extern char* gsdelim;
 extern int gspos;
@@ -17,8 +18,12 @@ extern int gspos;
 int getspecies(char* text, int len);
 int registerspecies(const std::string& name);
 
-// Species id of a gene-tree leaf label of length len, under the current -l rule.
+// Species id of a gene-tree leaf label of length len: from the --map file when one was given,
+// else under the current -l rule. A label that yields none is a fatal error.
 int gsextract(char* label, int len);
+
+// Species id of a label under the current -l rule alone, or -1 when the rule finds none.
+int gsfind(const char* label, int len);
 
 // Whether a name reads back from tree text as one leaf label: the tokenizer's label
 // characters, and a letter, without which the leaf count misses it.

@@ -7,6 +7,7 @@
 
 class RootedTree;
 class ClustersCollection;
+struct NewickTree;
 
 // Children of internal directed node v at position j = (v - leaves) % 3 in its triple:
 // opposite of v + offset[2j], then opposite of v + offset[2j + 1].
@@ -30,6 +31,7 @@ class UnrootedTree : public Tree {
   DlCost curcost{0, 0};
 
   explicit UnrootedTree(char* text);
+  explicit UnrootedTree(const NewickTree& nw);  // trees/newick.cpp
   ~UnrootedTree() override;
 
   short parse(char* text, int& pos, int top, int treenr, int keeplabels, short& nextleaf,

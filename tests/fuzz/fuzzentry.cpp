@@ -1,15 +1,20 @@
 #include "tests/fuzz/fuzzentry.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "trees/fatal.h"
+#include "trees/genemap.h"
+#include "trees/inputtext.h"
 #include "trees/listfiles.h"
+#include "trees/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 #include "trees/tokenizer.h"
@@ -56,13 +61,16 @@ void resetglobals() {
   free(gsdelim);
   gsdelim = nullptr;
   gspos = 0;
+  cleargenemap();
+  genelistfile = nullptr;
 }
 
 const char* const delimiters[] = {"_", "__", ".", "-", "_x"};
 
-// The -l rule as the option parser sets it: mode 0 none, 1 position, 2 middle field, 3 prefix.
-void setrule(uint8_t mode, uint8_t arg) {
-  gsid = mode % 4;
+// The -l rule as the option parser sets it: mode 0 none, 1 position, 2 middle field, 3 prefix,
+// 4 prefix before the last delimiter (only where modes is 5).
+void setrule(uint8_t mode, uint8_t arg, int modes = 4) {
+  gsid = mode % modes;
   if (gsid == 1) {
     int8_t n = static_cast<int8_t>(arg);
     gspos = n == 127 ? INT_MAX : n == -128 ? INT_MIN : n;
@@ -198,6 +206,49 @@ void roundtripunrooted(UnrootedTree& g) {
   need(text == first, "a printed gene tree prints the same after two more readings");
 }
 
+// A Newick-read tree prints names unquoted: it reads back when every name is a plain Newick label.
+template <class T>
+bool newickreadable(T& t) {
+  for (int v = 0; v < t.leaves; v++) {
+    const std::string& s = specnames[t.lab[v]];
+    if (s.empty()) return false;
+    for (char c : s)
+      if (isinputblank(c) || c == '\n' || strchr("()[]':;,", c)) return false;
+  }
+  return true;
+}
+
+void newickroundtrip(RootedTree& t) {
+  std::string text = printed(t);
+  if (text.find(".raw") != std::string::npos || !newickreadable(t)) return;
+  std::vector<char> copy(text.begin(), text.end());
+  copy.push_back(0);
+  std::unique_ptr<RootedTree> u(newickspeciestree(copy.data()));
+  checkrooted(*u);
+  need(printed(*u) == text, "a printed Newick species tree prints the same when read back");
+}
+
+void newickroundtrip(UnrootedTree& g) {
+  if (gsid || genemapactive() || !newickreadable(g)) return;
+  std::string first = printed(g), text = first;
+  for (int round = 0; round < 2; round++) {
+    std::vector<char> copy(text.begin(), text.end());
+    copy.push_back(0);
+    std::unique_ptr<UnrootedTree> u(newickgenetree(copy.data()));
+    checkunrooted(*u);
+    text = printed(*u);
+  }
+  need(text == first, "a printed Newick gene tree prints the same after two more readings");
+}
+
+// Species trees of the Newick reader name each species once.
+void checkdistinct(RootedTree& t) {
+  std::vector<short> names(t.lab, t.lab + t.leaves);
+  std::sort(names.begin(), names.end());
+  need(std::adjacent_find(names.begin(), names.end()) == names.end(),
+       "a Newick species tree names each species once");
+}
+
 void rawroundtrip(RootedTree& t, const char* tmpname) {
   std::string again = std::string(tmpname) + ".again.raw";
   t.saveraw(again);
@@ -265,6 +316,64 @@ void fuzzraw(const uint8_t* data, size_t size, const char* tmpname) {
   rawroundtrip(t, tmpname);
 }
 
+void fuzznewick(const uint8_t* data, size_t size, const char* tmpname) {
+  resetglobals();
+  if (size < 2) return;
+  int what = data[0] % 4;
+  if (what % 2) setrule(static_cast<uint8_t>(data[0] / 4), data[1], 5);
+  if (what >= 2) {
+    std::vector<char> text = textof(data + 2, size - 2);
+    if (what == 2) {
+      std::unique_ptr<RootedTree> t(newickspeciestree(text.data()));
+      CheckPhase phase;
+      checkrooted(*t);
+      // A -s argument naming a raw file is read as one, with its own rules.
+      if (!strstr(text.data(), ".raw")) checkdistinct(*t);
+      newickroundtrip(*t);
+    } else {
+      std::unique_ptr<UnrootedTree> g(newickgenetree(text.data()));
+      CheckPhase phase;
+      checkunrooted(*g);
+      newickroundtrip(*g);
+    }
+    return;
+  }
+  writefile(tmpname, data + 2, size - 2);
+  if (what == 0) {
+    Owned<RootedTree> list;
+    readnewickstrees(tmpname, list.trees);
+    CheckPhase phase;
+    for (RootedTree* t : list.trees) checkrooted(*t);
+  } else {
+    Owned<UnrootedTree> list;
+    readnewickgtrees(tmpname, list.trees);
+    CheckPhase phase;
+    for (UnrootedTree* g : list.trees) {
+      checkunrooted(*g);
+      newickroundtrip(*g);
+    }
+  }
+}
+
+void fuzzmap(const uint8_t* data, size_t size, const char* tmpname) {
+  resetglobals();
+  if (size < 1) return;
+  const uint8_t* nul = static_cast<const uint8_t*>(memchr(data, 0, size));
+  size_t mapsize = nul ? nul - data : size;
+  std::string mapname = std::string(tmpname) + ".map";
+  writefile(mapname.c_str(), data, mapsize);
+  size_t rest = nul ? size - mapsize - 1 : 0;
+  writefile(tmpname, nul ? nul + 1 : data, rest);
+  loadgenemap(mapname);
+  Owned<UnrootedTree> list;
+  if (data[0] % 2 == 0)
+    readnewickgtrees(tmpname, list.trees);
+  else
+    readgtree(tmpname, list.trees);
+  CheckPhase phase;
+  for (UnrootedTree* g : list.trees) checkunrooted(*g);
+}
+
 bool fuzzrun(const std::string& target, const uint8_t* data, size_t size, const char* tmpname) {
   if (target == "species")
     fuzzspecies(data, size);
@@ -274,12 +383,18 @@ bool fuzzrun(const std::string& target, const uint8_t* data, size_t size, const 
     fuzzlist(data, size, tmpname);
   else if (target == "raw")
     fuzzraw(data, size, tmpname);
+  else if (target == "newick")
+    fuzznewick(data, size, tmpname);
+  else if (target == "map")
+    fuzzmap(data, size, tmpname);
   else
     return false;
   return true;
 }
 
 bool fuzzexitstatus(const std::string& target, const uint8_t* data, size_t size, int status) {
-  bool genes = target == "gene" || (target == "list" && size >= 2 && data[0] % 2 == 1);
+  // Only the plain gene-tree reader has the branch-length status.
+  bool genes = target == "gene" || (target == "list" && size >= 2 && data[0] % 2 == 1) ||
+               (target == "map" && size >= 1 && data[0] % 2 == 1);
   return status == -1 || (genes && status == -10);
 }

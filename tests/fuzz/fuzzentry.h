@@ -20,7 +20,16 @@ void fuzzlist(const uint8_t* data, size_t size, const char* tmpname);
 // raw species-tree file.
 void fuzzraw(const uint8_t* data, size_t size, const char* tmpname);
 
-// Dispatch by target name (species, gene, list, raw); false for an unknown name.
+// Newick reader (--newick). Byte 0 modulo 4 picks a species or gene list file (0, 1), or a
+// species or gene tree of -s or -g (2, 3); byte 0 / 4 picks the -l rule (none, p, a, b, l)
+// with byte 1. The rest is the text, written for a list to the file tmpname.
+void fuzznewick(const uint8_t* data, size_t size, const char* tmpname);
+// Map file (--map): the text up to the first NUL byte is the map, written to tmpname.map;
+// the rest is a gene-tree list file read under the map by the Newick reader (byte 0 of the
+// input even) or by the plain reader (odd).
+void fuzzmap(const uint8_t* data, size_t size, const char* tmpname);
+
+// Dispatch by target name (species, gene, list, raw, newick, map); false for an unknown name.
 bool fuzzrun(const std::string& target, const uint8_t* data, size_t size, const char* tmpname);
 
 // Whether bad input to the target may end in this exit status: -1, or -10 (a bad branch

@@ -29,6 +29,7 @@ std::string tmpdir, tmpname;
 void removetmp() {
   remove(tmpname.c_str());
   remove((tmpname + ".again.raw").c_str());
+  remove((tmpname + ".map").c_str());
   rmdir(tmpdir.c_str());
 }
 

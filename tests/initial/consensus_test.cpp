@@ -213,3 +213,22 @@ TEST(InitialTrees, SpeciesNameWithoutALetterIsRefused) {
   };
   EXPECT_EXIT(cons(), testing::ExitedWithCode(255), "\"9606\": a species-tree leaf label");
 }
+
+// Names of any characters (--newick, --map) are quoted in the generated text, and read back.
+TEST(InitialTrees, SpeciesNamesOfAnyCharactersWithNewick) {
+  auto run = [] {
+    specnames.clear();  // this process only
+    specnames2id.clear();
+    anyspeciesnames = true;
+    for (const char* s : {"9606", "it's", "Homo sapiens", "HUMAN|x", "(a,b)"}) registerspecies(s);
+    std::unique_ptr<RootedTree> t(randspeciestree());
+    std::vector<UnrootedTree*> none;
+    std::unique_ptr<RootedTree> c(genconsensustree(none));
+    std::vector<std::string> names;
+    for (int v = 0; v < t->leaves; v++) names.push_back(specnames[t->lab[v]]);
+    std::sort(names.begin(), names.end());
+    bool same = names == std::vector<std::string>{"(a,b)", "9606", "HUMAN|x", "Homo sapiens", "it's"};
+    kelvoraexit(same && c && c->leaves == 5 && specnames.size() == 5 ? 0 : 1);
+  };
+  EXPECT_EXIT(run(), testing::ExitedWithCode(0), "");
+}

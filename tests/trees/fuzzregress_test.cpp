@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 TEST(FuzzInputs, EndInATreeOrAFatalMessage) {
   int replayed = 0;
   for (const char* kind : {"corpus", "regressions"}) {
-    for (const char* target : {"species", "gene", "list", "raw"}) {
+    for (const char* target : {"species", "gene", "list", "raw", "newick", "map"}) {
       fs::path dir = fs::path(KELVORA_FUZZDIR) / kind / target;
       if (!fs::is_directory(dir)) continue;
       std::vector<fs::path> inputs;
@@ -55,6 +55,7 @@ TEST(FuzzInputs, EndInATreeOrAFatalMessage) {
   }
   remove("fuzzreplay.raw");
   remove("fuzzreplay.raw.again.raw");
+  remove("fuzzreplay.raw.map");
   EXPECT_GT(replayed, 0);
 }
 

@@ -1,0 +1,23 @@
+#pragma once
+#include <string>
+
+// The gene-to-species map of --map: when loaded, it alone gives the species of every gene
+// leaf, whichever reader reads the gene tree.
+
+// Reads the map file: "gene species" per line, or "species: gene1, gene2, ...". Blank lines
+// are skipped; # at a line start or after a blank starts a comment. Errors name the file,
+// the line and the place.
+void loadgenemap(const std::string& fname);
+bool genemapactive();
+const std::string& genemapfile();
+
+// Species id of a gene label (registered on first use), or -1 when the map lacks the label.
+int genemapspecies(const char* label, int len);
+
+// The plain reader's report of a label the map lacks: it names the list file and line being
+// read (genelistfile, set by the gene list reader) or the -g tree.
+[[noreturn]] void genemapmissing(const char* label, int len);
+extern const char* genelistfile;
+
+// Forgets the map (tests and fuzz targets).
+void cleargenemap();

@@ -1,0 +1,415 @@
+#include "trees/newick.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "trees/genemap.h"
+#include "trees/rootedtree.h"
+#include "trees/species.h"
+#include "trees/tokenizer.h"
+#include "trees/unrootedtree.h"
+
+namespace {
+
+const char* const syntaxhelp =
+    "A tree is written (child,child)label:length and ends with ';' or its line end; labels "
+    "holding blanks or ()[]':;, go in single quotes.";
+
+// Bytes of unquoted labels and of numbers: all but blanks, line ends, ()[]':;, and NUL.
+struct LabelBytes {
+  bool in[256];
+  LabelBytes() {
+    for (int c = 0; c < 256; c++) in[c] = c != 0 && c != '\n' && !isinputblank(static_cast<char>(c));
+    for (unsigned char c : std::string("()[]':;,")) in[c] = false;
+  }
+};
+const LabelBytes labelbytes;
+
+inline bool labelbyte(char c) { return labelbytes.in[static_cast<unsigned char>(c)]; }
+
+size_t skipmore(const InputText& in, size_t p, bool lines);
+
+// Between most tokens there is nothing to skip: that case costs one test.
+inline size_t skip(const InputText& in, size_t p, bool lines) {
+  char c = in.text[p];
+  if (labelbyte(c) || c == '(' || c == ')' || c == ',' || c == ':' || c == ';') return p;
+  return skipmore(in, p, lines);
+}
+
+// Skips blanks and [comments]; stops at a line end unless lines.
+size_t skipmore(const InputText& in, size_t p, bool lines) {
+  for (;;) {
+    char c = in.text[p];
+    if (isinputblank(c) || (lines && c == '\n')) {
+      p++;
+    } else if (c == '[') {
+      const void* close = memchr(in.text + p, ']', in.size - p);
+      if (!close) inputerror(in, p, "comment not closed", "Close the comment with ']'.");
+      p = static_cast<const char*>(close) - in.text + 1;
+    } else {
+      return p;
+    }
+  }
+}
+
+// Reads a label at p, if there is one (labellen 0 if not); returns the offset after it.
+size_t readlabel(const InputText& in, size_t p, NewickTree& t, NewickItem& it) {
+  it.quoted = false;
+  it.label = p;
+  if (in.text[p] == '\'') {
+    size_t open = p++;
+    it.quoted = true;
+    it.label = t.names.size();
+    for (;;) {
+      char c = in.text[p];
+      if (c == '\'') {
+        p++;
+        if (in.text[p] != '\'') break;
+      } else if (c == '\n' || p >= in.size) {
+        inputerror(in, open, "quoted label not closed on its line",
+                   "End the label with '; write '' for a quote inside it.");
+      }
+      t.names += c;
+      p++;
+    }
+    if (t.names.size() - it.label > INT_MAX) inputerror(in, open, "label too long", "Shorten the label.");
+    it.labellen = static_cast<int>(t.names.size() - it.label);
+    return p;
+  }
+  while (labelbyte(in.text[p])) p++;
+  if (p - it.label > INT_MAX) inputerror(in, it.label, "label too long", "Shorten the label.");
+  it.labellen = static_cast<int>(p - it.label);
+  return p;
+}
+
+// Reads an optional ":length" with blanks and comments around it.
+size_t readlength(const InputText& in, size_t p, bool lines, NewickItem& it) {
+  it.haslength = false;
+  p = skip(in, p, lines);
+  if (in.text[p] != ':') return p;
+  size_t colon = p;
+  p = skip(in, p + 1, lines);
+  size_t q = p;
+  while (labelbyte(in.text[q])) q++;
+  if (q == p)
+    inputerror(in, colon, "a branch length is expected after ':'",
+               "Write a number after ':', or remove the ':'.");
+  // Read from a bounded copy: no number is longer, and strtod would scan on past the token.
+  char buf[64];
+  size_t n = q - p;
+  bool number = false;
+  if (n < sizeof buf) {
+    memcpy(buf, in.text + p, n);
+    buf[n] = 0;
+    char* end;
+    it.length = strtod(buf, &end);
+    number = end == buf + n;
+  }
+  if (!number)
+    inputerror(in, p, "branch length " + std::string(in.text + p, std::min<size_t>(n, 40)) +
+                          " is not a number",
+               "Write a number after ':', or remove the ':'.");
+  it.haslength = true;
+  return skip(in, q, lines);
+}
+
+const char* kindname(bool gene) { return gene ? "gene tree" : "species tree"; }
+
+// After the root: ';' (maybe on a later line), or the line end when the tree stands on one line.
+size_t endoftree(const InputText& in, size_t p, const NewickTree& t) {
+  size_t q = skip(in, p, true);
+  if (in.text[q] == ';') return q + 1;
+  if (q < in.size && !memchr(in.text + p, '\n', q - p))
+    t.error(q, std::string("';' or the line end expected after the tree, found '") + in.text[q] + "'",
+            "Put one tree per line, or end each tree with ';'.");
+  if (!in.file.empty() && memchr(in.text + t.start, '\n', p - t.start))
+    t.error(p, std::string("this ") + kindname(t.gene) + " spans several lines but has no ';'",
+            "End a tree that spans lines with ';'; without it a tree ends at its line end.");
+  return p;
+}
+
+}  // namespace
+
+size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
+  t.in = &in;
+  t.gene = gene;
+  t.leaves = 0;
+  t.items.clear();
+  t.names.clear();
+  // Files joined together keep the byte-order mark of each.
+  pos = skip(in, pos, true);
+  while (bomlength(in.text + pos)) pos = skip(in, pos + 3, true);
+  t.start = pos;
+  const int maxleaves = gene ? MAXGENELEAVES : MAXLEAVES;
+  struct Open {
+    size_t pos;
+    int children;
+  };
+  static std::vector<Open> open;
+  open.clear();
+  size_t p = pos;
+  for (;;) {
+    p = skip(in, p, true);
+    if (in.text[p] == '(') {
+      // Every node has two children at least, so a tree that fits nests less deep than its
+      // leaf limit; deeper text would only fill memory.
+      if (open.size() >= static_cast<size_t>(maxleaves))
+        t.error(p, std::string("the ") + kindname(gene) + " nests deeper than " +
+                       std::to_string(maxleaves) + " levels",
+                "Check the parentheses: no tree that fits nests this deep.");
+      open.push_back({p, 0});
+      p++;
+      continue;
+    }
+    NewickItem it{};
+    it.kind = NewickItem::LEAF;
+    it.pos = p;
+    p = readlabel(in, p, t, it);
+    if (it.labellen == 0) {
+      if (p >= in.size)
+        t.error(p, open.empty() ? std::string("no ") + kindname(gene) + " here"
+                                : "the text ends inside the tree: a ')' is missing",
+                open.empty() ? "Give a tree such as ((a,b),c);" : "Close every '(' with ')'.");
+      t.error(p, std::string("a leaf label or '(' expected, found '") + in.text[p] + "'",
+              syntaxhelp);
+    }
+    p = readlength(in, p, !open.empty(), it);
+    if (++t.leaves > maxleaves)
+      t.error(it.pos,
+              std::string("the ") + kindname(gene) + " has more than " +
+                  std::to_string(maxleaves) + " leaves",
+              "Kelvora reads gene trees of at most " + std::to_string(MAXGENELEAVES) +
+                  " leaves and species trees of at most " + std::to_string(MAXLEAVES) + ".");
+    t.items.push_back(it);
+    // The node is complete: a comma follows, or parentheses that close its ancestors.
+    for (;;) {
+      if (open.empty()) {
+        if (gene ? t.leaves < 3 : t.leaves < 2)
+          t.error(t.start,
+                  std::string("a ") + kindname(gene) + " needs at least " + (gene ? "3" : "2") +
+                      " leaves; this one has " + std::to_string(t.leaves),
+                  "Leave out trees this small.");
+        return endoftree(in, p, t);
+      }
+      Open& o = open.back();
+      o.children++;
+      char c = in.text[p];
+      if (c == ',') {
+        bool top = gene && open.size() == 1;
+        if (top && o.children == 2) {
+          NewickItem join{};
+          join.kind = NewickItem::JOIN;
+          join.pos = p;
+          t.items.push_back(join);
+        }
+        if (o.children >= (top ? 3 : 2))
+          t.error(o.pos,
+                  std::string("a node with more than ") + (top ? "three" : "two") +
+                      " children in this " + kindname(gene),
+                  gene ? "Resolve the polytomy first: gene trees are binary below a top node "
+                         "of two or three children."
+                       : "Resolve the polytomy first: species trees are binary.");
+        p++;
+        break;
+      }
+      if (c == ')') {
+        if (o.children == 1)
+          t.error(o.pos, "a node with one child", "Remove the parentheses around the lone child.");
+        NewickItem close{};
+        close.kind = gene && open.size() == 1 ? NewickItem::TOPCLOSE : NewickItem::CLOSE;
+        close.pos = o.pos;
+        open.pop_back();
+        bool inside = !open.empty();
+        // Inner node labels and support values are read and ignored.
+        NewickItem label{};
+        p = readlabel(in, skip(in, p + 1, inside), t, label);
+        if (label.quoted) t.names.resize(label.label);
+        p = readlength(in, p, inside, close);
+        t.items.push_back(close);
+        continue;
+      }
+      if (p >= in.size)
+        t.error(p, "the text ends inside the tree: a ')' is missing", "Close every '(' with ')'.");
+      t.error(p, std::string("',' or ')' expected, found '") + c + "'", syntaxhelp);
+    }
+  }
+}
+
+RootedTree::RootedTree(const NewickTree& nw) : RootedTree() {
+  init(nw.leaves, nw.leaves - 1, nullptr);
+  // Which species this tree named, and where: stamped per tree, so never cleared.
+  static std::vector<unsigned> seen;
+  static unsigned stamp = 0;
+  stamp++;
+  static std::vector<short> stack;
+  stack.clear();
+  short nextleaf = 0, nextinternal = static_cast<short>(leaves);
+  for (const NewickItem& it : nw.items) {
+    if (it.kind == NewickItem::LEAF) {
+      short v = nextleaf++;
+      std::string name(nw.labelof(it), it.labellen);
+      int s = registerspecies(name);
+      if (seen.size() <= static_cast<size_t>(s)) seen.resize(specnames.size(), 0);
+      if (seen[s] == stamp)
+        nw.error(it.pos, "species " + name + " is named twice in this species tree",
+                 "Name each species once: a species tree has one leaf per species.");
+      seen[s] = stamp;
+      lab[v] = static_cast<short>(s);
+      stack.push_back(v);
+      continue;
+    }
+    short right = stack.back();
+    stack.pop_back();
+    short left = stack.back();
+    stack.pop_back();
+    short v = nextinternal++;
+    son[v] = right;
+    son[v - leaves] = left;
+    parent[left] = v;
+    parent[right] = v;
+    level[v] = static_cast<short>(1 + std::max(level[left], level[right]));
+    stack.push_back(v);
+  }
+  root = stack.back();
+}
+
+// Node by node as the text constructor builds it, so both readers number a tree alike.
+UnrootedTree::UnrootedTree(const NewickTree& nw) : UnrootedTree() {
+  int n = nw.leaves;
+  init(n, 3 * n - 6, nullptr);
+  brlen = new double[total];
+  std::fill(brlen, brlen + total, NOLENGTH);
+  bool mapped = genemapactive();
+  if (gsid || mapped) leaflabels = new char*[n]();
+  static std::vector<short> stack;
+  stack.clear();
+  short nextleaf = 0, nextinternal = static_cast<short>(n);
+  bool joined = false;
+  for (const NewickItem& it : nw.items) {
+    if (it.kind == NewickItem::LEAF) {
+      short v = nextleaf++;
+      const char* label = nw.labelof(it);
+      int s = mapped ? genemapspecies(label, it.labellen) : gsfind(label, it.labellen);
+      if (s < 0) {
+        std::string l(label, it.labellen);
+        if (mapped)
+          nw.error(it.pos, "gene " + l + " is not in the map file " + genemapfile(),
+                   "Add a line \"" + l + " SPECIES\" to " + genemapfile() + ".");
+        nw.error(it.pos, "the -l rule finds no species name in " + l,
+                 "Choose a -l rule that fits the labels, or map genes to species with --map FILE.");
+      }
+      lab[v] = static_cast<short>(s);
+      if (leaflabels) leaflabels[v] = mstrndup(label, it.labellen);
+      if (it.haslength) brlen[v] = it.length;
+      stack.push_back(v);
+      continue;
+    }
+    short second = stack.back();
+    stack.pop_back();
+    short first = stack.back();
+    stack.pop_back();
+    if (it.kind == NewickItem::CLOSE || it.kind == NewickItem::JOIN) {
+      double len = it.kind == NewickItem::CLOSE && it.haslength ? it.length : NOLENGTH;
+      stack.push_back(createNode3(first, second, len, nextinternal));
+      joined = joined || it.kind == NewickItem::JOIN;
+      continue;
+    }
+    if (joined) brlen[first] = brlen[second];
+    parent[first] = second;
+    parent[second] = first;
+    if (brlen[first] != NOLENGTH)
+      brlen[second] = brlen[first];
+    else
+      brlen[first] = brlen[second];
+    inroot = second;
+  }
+}
+
+namespace {
+
+// One tree of -s or -g: nothing but blanks and comments may follow it.
+template <class T>
+T* optiontree(char* text, bool gene, const char* option) {
+  InputText in;
+  in.text = text;
+  in.size = strlen(text);
+  in.option = option;
+  static NewickTree t;
+  size_t p = skip(in, readnewick(in, 0, gene, t), true);
+  if (p < in.size)
+    inputerror(in, p, "text after the tree", std::string("Give one tree per ") + option + ".");
+  return new T(t);
+}
+
+// Calls make(in, pos) at the start of each tree of the file; make returns the offset after it.
+template <class Make>
+void readnewicklist(const char* fname, const char* option, Make make) {
+  InputFile buf;
+  InputText in;
+  in.option = option;
+  readinputfile(fname, buf, in);
+  size_t p = 0;
+  for (;;) {
+    for (;;) {
+      p = skip(in, p, true);
+      if (bomlength(in.text + p)) {
+        p += 3;
+      } else if (in.text[p] == '#') {
+        while (p < in.size && in.text[p] != '\n') p++;
+      } else {
+        break;
+      }
+    }
+    if (p >= in.size) return;
+    p = make(in, p);
+  }
+}
+
+}  // namespace
+
+std::string newicklabel(const std::string& name) {
+  if (islabelname(name)) return name;
+  std::string q = "'";
+  for (char c : name) q += c == '\'' ? "''" : std::string(1, c);
+  return q + "'";
+}
+
+RootedTree* newickspeciestext(char* text, const char* source) {
+  return optiontree<RootedTree>(text, false, source);
+}
+
+RootedTree* newickspeciestree(char* text) {
+  if (strstr(text, ".raw")) return new RootedTree(text);
+  return optiontree<RootedTree>(text, false, "-s");
+}
+
+UnrootedTree* newickgenetree(char* text) { return optiontree<UnrootedTree>(text, true, "-g"); }
+
+void readnewickstrees(const char* fname, std::vector<RootedTree*>& stree) {
+  NewickTree t;
+  readnewicklist(fname, "-S", [&](const InputText& in, size_t p) {
+    size_t end = p;
+    while (end < in.size && in.text[end] != '\n') end++;
+    std::string line(in.text + p, end - p);
+    if (in.text[p] != '(' && line.find(".raw") != std::string::npos) {
+      while (!line.empty() && isinputblank(line.back())) line.pop_back();
+      stree.push_back(new RootedTree(&line[0]));
+      return end;
+    }
+    size_t q = readnewick(in, p, false, t);
+    stree.push_back(new RootedTree(t));
+    return q;
+  });
+}
+
+void readnewickgtrees(const char* fname, std::vector<UnrootedTree*>& gtree) {
+  NewickTree t;
+  readnewicklist(fname, "-G", [&](const InputText& in, size_t p) {
+    size_t q = readnewick(in, p, true, t);
+    gtree.push_back(new UnrootedTree(t));
+    return q;
+  });
+}

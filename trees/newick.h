@@ -1,0 +1,59 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "trees/inputtext.h"
+
+class RootedTree;
+class UnrootedTree;
+
+// A tree read as standard Newick (--newick), as the node events that the tree constructors
+// replay: leaves left to right, each inner node when it closes. Names of leaves stay in the
+// input; quoted ones, once unquoted, in names.
+struct NewickItem {
+  enum Kind : unsigned char { LEAF, CLOSE, JOIN, TOPCLOSE } kind;
+  bool quoted;
+  bool haslength;
+  int labellen;
+  size_t label;   // offset into the input, or into names when quoted
+  size_t pos;     // offset of the node in the input, for messages
+  double length;
+};
+
+struct NewickTree {
+  const InputText* in = nullptr;
+  bool gene = false;
+  int leaves = 0;
+  size_t start = 0;  // offset of the tree in the input
+  std::vector<NewickItem> items;
+  std::string names;
+
+  const char* labelof(const NewickItem& it) const {
+    return it.quoted ? names.data() + it.label : in->text + it.label;
+  }
+  [[noreturn]] void error(size_t pos, const std::string& what, const std::string& todo) const {
+    inputerror(*in, pos, what, todo);
+  }
+};
+
+// Reads one tree starting at pos (blanks, comments and a byte-order mark before it skipped)
+// and returns the offset after it, its ';' included.
+size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t);
+
+// A species name as a Newick label: unchanged when it reads back as a plain label, else quoted.
+std::string newicklabel(const std::string& name);
+
+// A species tree from Newick text made by the program itself (quoted names); source names
+// it in messages.
+RootedTree* newickspeciestext(char* text, const char* source);
+
+// The trees of -s and -g under --newick: one tree, optionally followed by ';'.
+RootedTree* newickspeciestree(char* text);
+UnrootedTree* newickgenetree(char* text);
+
+// List files under --newick: any number of trees, each ending at its line end or at ';' (then
+// it may span lines); blank lines and lines starting with # are skipped. A species list's line
+// that names a .raw file is read as one.
+void readnewickstrees(const char* fname, std::vector<RootedTree*>& stree);
+void readnewickgtrees(const char* fname, std::vector<UnrootedTree*>& gtree);
