@@ -39,6 +39,8 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
   } else if (opt.search) {
     checkoutputs();
     catchstopsignals();
+    // The limit bounds the run: building the start trees counts too.
+    startsearchclock(longopt.timelimit);
     if (stree.empty() && nniconstrees == 0 && nnirandomtrees == 0 && longopt.greedy < 0) {
       if (longopt.spr)
         longopt.greedy = 1;
@@ -56,7 +58,6 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
       stree.push_back(s);
     }
     for (int i = 0; i < longopt.greedy; i++) stree.push_back(greedyspeciestree(gtree));
-    startsearchclock(longopt.timelimit);
     if (longopt.spr)
       sprsearch(stree, gtree, longopt.keep > 0 ? longopt.keep : sprdefaultkeep);
     else
