@@ -13,6 +13,7 @@
 
 #include "driver/longopts.h"
 #include "initial/consensus.h"
+#include "parallel/processes.h"
 #include "reconcile/costformat.h"
 #include "reconcile/dlcost.h"
 #include "search/nnisearch.h"
@@ -119,6 +120,7 @@ void usage(int, char** argv) {
 }
 
 void savelog(const std::string& line) {
+  if (!mainprocess()) return;  // one process of a run writes the log
   FILE* f = fopen("kelvora.log", "a");
   if (!f) return;
   time_t t = time(nullptr);

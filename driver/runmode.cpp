@@ -7,6 +7,7 @@
 
 #include "initial/consensus.h"
 #include "initial/randomtree.h"
+#include "parallel/processes.h"
 #include "search/nnidiag.h"
 #include "search/nnisearch.h"
 #include "store/arrtab.h"
@@ -41,6 +42,8 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
       if (!s) fatal("Cannot create initial random species tree");
       stree.push_back(s);
     }
+    // Each process keeps the search rows of its share of the gene trees only.
+    splitoverprocesses(true);
     smpexplore2(stree, gtree, nnimaxdepth);
   } else if (opt.explore) {
     nniexplore(opt, stree, gtree);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "parallel/processes.h"
 #include "store/arrtab.h"
 #include "trees/fatal.h"
 #include "trees/rootedtree.h"
@@ -62,6 +63,7 @@ void RootedTree::dumpnnistructs(std::vector<UnrootedTree*>& genes, int selector,
   std::cout << "Dump nnistructs " << dumpcnt << " " << name << std::endl;
   saveraw(std::string(name) + ".raw");
 
+  if (!mainprocess()) return;  // one process of a run writes the files
   std::ofstream out(name);
   out << "#Species tree" << "\n" << *this << "\n";
   out << "#Species" << "\n";

@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "parallel/processes.h"
+
 volatile int stopsignal = 0;
 SearchOutcome searchoutcome;
 
@@ -18,7 +20,8 @@ void startsearchclock(double limitseconds) {
                    std::chrono::duration<double>(limitseconds));
 }
 
+// Under MPI the main process decides, so that every process leaves the search at the same move.
 bool searchstop() {
-  if (stopsignal) return true;
-  return limited && std::chrono::steady_clock::now() >= deadline;
+  bool stop = stopsignal || (limited && std::chrono::steady_clock::now() >= deadline);
+  return mainprocessdecides(stop);
 }

@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include "parallel/processes.h"
 #include "trees/fatal.h"
 
 // FNV-1a over the entries: equal encodings always meet in one hash slot.
@@ -81,6 +82,7 @@ std::ostream& operator<<(std::ostream& out, ArrTab& t) {
 static std::set<std::string> savedbyprocess;
 
 void ArrTab::save() {
+  if (!mainprocess()) return;  // one process of a run writes the files
   time_t now = time(nullptr);
   struct tm tmnow;
   memset(&tmnow, 0, sizeof tmnow);

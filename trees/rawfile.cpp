@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "parallel/processes.h"
 #include "trees/fatal.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
@@ -10,6 +11,7 @@
 static const char* const EMPTYNAME = "\"\"";
 
 void RootedTree::saveraw(const std::string& filename) {
+  if (!mainprocess()) return;  // one process of a run writes the files
   std::ofstream f(filename, std::ios::trunc);
   if (!f) return;
   f << specnames.size() << "\n";
