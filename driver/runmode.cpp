@@ -32,6 +32,9 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
     }
   } else if (opt.search) {
     if (stree.empty() && nniconstrees == 0 && nnirandomtrees == 0) nniconstrees = 1;
+    // Each process counts the clusters of its share of the gene trees for the starts, and
+    // keeps the search rows of that share only.
+    splitoverprocesses(true);
     for (int i = 0; i < nniconstrees; i++) {
       RootedTree* s = genconsensustree(gtree);
       if (!s) fatal("Cannot create initial species tree");
@@ -42,8 +45,6 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
       if (!s) fatal("Cannot create initial random species tree");
       stree.push_back(s);
     }
-    // Each process keeps the search rows of its share of the gene trees only.
-    splitoverprocesses(true);
     smpexplore2(stree, gtree, nnimaxdepth);
   } else if (opt.explore) {
     nniexplore(opt, stree, gtree);

@@ -72,6 +72,22 @@ DlCost sumoverprocesses(DlCost c) {
   return c;
 }
 
+std::vector<int> gatherfromall(const std::vector<int>& mine) {
+#ifdef KELVORA_MPI
+  if (count > 1) {
+    int n = static_cast<int>(mine.size());
+    std::vector<int> sizes(count), offsets(count, 0);
+    MPI_Allgather(&n, 1, MPI_INT, sizes.data(), 1, MPI_INT, MPI_COMM_WORLD);
+    for (int r = 1; r < count; r++) offsets[r] = offsets[r - 1] + sizes[r - 1];
+    std::vector<int> all(offsets[count - 1] + sizes[count - 1]);
+    MPI_Allgatherv(mine.data(), n, MPI_INT, all.data(), sizes.data(), offsets.data(), MPI_INT,
+                   MPI_COMM_WORLD);
+    return all;
+  }
+#endif
+  return mine;
+}
+
 bool mainprocessdecides(bool v) {
 #ifdef KELVORA_MPI
   if (count > 1) {

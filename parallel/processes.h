@@ -1,4 +1,6 @@
 #pragma once
+#include <vector>
+
 #include "reconcile/dlcost.h"
 
 // The processes of an MPI run (mpirun -np P), or the one process of a build without MPI.
@@ -23,6 +25,8 @@ bool splitacrossprocesses();
 
 // Sum over the processes of each one's cost pair; every process gets it. Collective.
 DlCost sumoverprocesses(DlCost c);
+// Every process's values, concatenated in process order, on every process. Collective.
+std::vector<int> gatherfromall(const std::vector<int>& mine);
 // The main process's value, on every process. Collective.
 bool mainprocessdecides(bool v);
 unsigned long mainprocessvalue(unsigned long v);
