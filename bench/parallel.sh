@@ -24,6 +24,8 @@ trap 'rm -rf "$work"' EXIT
 (cd "$work" && "$top/$dir/bench/kvgen" -n 200 -f 5000 -d 0.2 -l 0.2 -M 200 -x 7 -s species.txt -g genes.txt)
 
 echo "== Machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg) at the start"
+# Other work on the machine takes cores from the second thread or process: the load average
+# at the end of each row tells how much.
 # Wall seconds of one run (its output kept to compare the runs of a row).
 run() {  # tag command...
   local tag=$1
@@ -35,8 +37,8 @@ run() {  # tag command...
   awk "BEGIN {printf \"%.2f\", $end - $start}"
 }
 
-printf '%-44s %9s %9s %8s %9s %9s %8s %s\n' case "1 thr s" "2 thr s" speedup "1 rank s" \
-  "2 ranks s" speedup output
+printf '%-44s %9s %9s %8s %9s %9s %8s %-6s %s\n' case "1 thr s" "2 thr s" speedup "1 rank s" \
+  "2 ranks s" speedup output load
 row() {  # name arguments...
   local name=$1
   shift
@@ -53,8 +55,9 @@ row() {  # name arguments...
     cmp -s <(sed 's/[0-9]\{8\}\.[0-9]\{6\}/TIME/' "$work/out.t1") \
            <(sed 's/[0-9]\{8\}\.[0-9]\{6\}/TIME/' "$work/out.$tag") || same=DIFFERENT
   done
-  printf '%-44s %9s %9s %8s %9s %9s %8s %s\n' "$name" "$t1" "$t2" \
-    "$(awk "BEGIN {printf \"%.2fx\", $t1 / $t2}")" "$r1" "$r2" "$s2" "$same"
+  printf '%-44s %9s %9s %8s %9s %9s %8s %-6s %s\n' "$name" "$t1" "$t2" \
+    "$(awk "BEGIN {printf \"%.2fx\", $t1 / $t2}")" "$r1" "$r2" "$s2" "$same" \
+    "$(cut -d' ' -f1 /proc/loadavg)"
   rm -f "$work"/out.* "$work"/*.kv.txt
 }
 
@@ -65,5 +68,4 @@ row "plants83 -Y --seed 1 -j 0 (NNI)" -G "$p/genes.txt" -Y --seed 1 -j 0
 row "plants83 -S -Y -j 0 (NNI, no consensus)" -S "$p/species.txt" -G "$p/genes.txt" -Y -j 0
 # The SPR search, once --spr is in: row "plants83 -Y --spr --seed 1" -G "$p/genes.txt" -Y --spr --seed 1
 row "kvgen 200 x 5000 -Y --seed 1 -j 0 (NNI)" -G genes.txt -Y --seed 1 -j 0
-row "kvgen 200 x 5000 -S -Y --seed 1 (NNI)" -S species.txt -G genes.txt -Y --seed 1
 echo "== load average $(cut -d' ' -f1-3 /proc/loadavg) at the end"
