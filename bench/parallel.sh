@@ -37,6 +37,19 @@ run() {  # tag command...
   awk "BEGIN {printf \"%.2f\", $end - $start}"
 }
 
+# The ceiling: CPU time that one and two busy loops get in 3 s here. When other work fills the
+# cores, two threads get little more than one, and no program can run faster on two.
+busy() {  # loops
+  local t0 t1
+  t0=$(awk '{print $14 + $15 + $16 + $17}' /proc/$$/stat)
+  for ((k = 0; k < $1; k++)); do timeout 3 bash -c 'while :; do :; done' & done
+  wait
+  t1=$(awk '{print $14 + $15 + $16 + $17}' /proc/$$/stat)
+  awk "BEGIN {printf \"%.2f\", ($t1 - $t0) / $(getconf CLK_TCK) / 3}"
+}
+one=$(busy 1) two=$(busy 2)
+echo "== Cores this run gets: one busy loop $one, two busy loops $two (ceiling of a 2-way speedup:" \
+     "$(awk "BEGIN {printf \"%.2fx\", $two / $one}"))"
 printf '%-44s %9s %9s %8s %9s %9s %8s %-6s %s\n' case "1 thr s" "2 thr s" speedup "1 rank s" \
   "2 ranks s" speedup output load
 row() {  # name arguments...
