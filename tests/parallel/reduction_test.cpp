@@ -13,6 +13,11 @@ using namespace searchcheck;
 
 namespace {
 
+// Back to one thread however a test ends.
+struct OneThreadAfter {
+  ~OneThreadAfter() { setthreads(1); }
+};
+
 // A species tree with its own copy of some of the gene trees, as one process of a shared-out
 // search holds them.
 struct Part {
@@ -24,6 +29,7 @@ struct Part {
 // is the change of the undivided collection; so is the prepared cost. Threads share out the
 // undivided collection meanwhile.
 TEST(Reduction, MoveCostsSumOverAnySplit) {
+  OneThreadAfter after;
   std::mt19937 rng(13);
   for (int round = 0; round < 6; round++) {
     setthreads(1 + round % 3);
@@ -60,7 +66,6 @@ TEST(Reduction, MoveCostsSumOverAnySplit) {
     }
     checkall(*S, all, whole, "after the moves");
   }
-  setthreads(1);
 }
 
 // Blocks are contiguous, cover the range in order, and none is heavier than its fair share
@@ -90,6 +95,7 @@ TEST(Reduction, BalancedCuts) {
 
 // Every part runs once, on its own thread, however often the pool is used and resized.
 TEST(Reduction, PoolRunsEveryPartOnce) {
+  OneThreadAfter after;
   for (int threads : {2, 3, 1, 4}) {
     setthreads(threads);
     for (int job = 0; job < 300; job++) {
@@ -99,7 +105,6 @@ TEST(Reduction, PoolRunsEveryPartOnce) {
       EXPECT_EQ(ran, std::vector<int>(parts, 1));
     }
   }
-  setthreads(1);
 }
 
 }  // namespace
