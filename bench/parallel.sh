@@ -40,11 +40,11 @@ run() {  # tag command...
 # The ceiling: CPU time that one and two busy loops get in 3 s here. When other work fills the
 # cores, two threads get little more than one, and no program can run faster on two.
 busy() {  # loops
-  local t0 t1
-  t0=$(awk '{print $14 + $15 + $16 + $17}' /proc/$BASHPID/stat)
+  local t0 t1 me=$BASHPID
+  t0=$(awk '{print $14 + $15 + $16 + $17}' /proc/$me/stat)
   for ((k = 0; k < $1; k++)); do timeout 3 bash -c 'while :; do :; done' & done
   wait
-  t1=$(awk '{print $14 + $15 + $16 + $17}' /proc/$BASHPID/stat)
+  t1=$(awk '{print $14 + $15 + $16 + $17}' /proc/$me/stat)
   awk "BEGIN {printf \"%.2f\", ($t1 - $t0) / $(getconf CLK_TCK) / 3}"
 }
 one=$(busy 1) two=$(busy 2)
