@@ -17,8 +17,9 @@ int rank = 0, count = 1;
 bool split = false;
 
 #ifdef KELVORA_MPI
-// Other processes print nothing: their standard output goes here.
-std::ofstream silent;
+// Other processes print nothing: their standard output goes here. Never destroyed, since
+// standard output is flushed at exit after the statics of this file are gone.
+std::ofstream* silent = nullptr;
 
 void stopmpi() {
   int finalized = 0;
@@ -37,8 +38,8 @@ void startprocesses(int& argc, char**& argv) {
   MPI_Comm_size(MPI_COMM_WORLD, &count);
   atexit(stopmpi);
   if (rank != 0) {
-    silent.open("/dev/null");
-    std::cout.rdbuf(silent.rdbuf());
+    silent = new std::ofstream("/dev/null");
+    std::cout.rdbuf(silent->rdbuf());
   }
 #else
   (void)argc;
