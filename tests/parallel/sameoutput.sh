@@ -47,7 +47,8 @@ while IFS= read -r line; do
     k=$((k + 1))
     d="$scratch/run$n.$k"
     mkdir -p "$d" && cp "$scratch"/data/* "$d/"
-    (cd "$d" && eval "$command $line" >.stdout 2>.stderr; echo $? >.status)
+    # No standard input: mpirun would forward it, and with it the rest of the runs file.
+    (cd "$d" && eval "$command $line" </dev/null >.stdout 2>.stderr; echo $? >.status)
     summary "$d" >"$scratch/run$n.$k.txt"
     if [ $k -gt 1 ] && ! cmp -s "$scratch/run$n.1.txt" "$scratch/run$n.$k.txt"; then
       echo "=== differs: [$command] $line"
