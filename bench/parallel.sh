@@ -32,7 +32,7 @@ run() {  # tag command...
   shift
   local start end
   start=$(date +%s.%N)
-  (cd "$work" && "$@" >"out.$tag" 2>&1)
+  (cd "$work" && "$@" </dev/null >"out.$tag" 2>&1)
   end=$(date +%s.%N)
   awk "BEGIN {printf \"%.2f\", $end - $start}"
 }
