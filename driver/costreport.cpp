@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "reconcile/costformat.h"
+#include "parallel/genesinorder.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 
@@ -16,8 +17,10 @@ void costreport(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unroo
       out << " SPECIES TREE: " << *S << std::endl;
       if (opt.nodetables) S->printdeb(out) << std::endl;
     }
-    DlCost total(0, 0);
-    for (UnrootedTree* G : gtree) {
+    // Gene trees are independent: their lines may be made on several threads, then print in order.
+    DlCost total = eachgeneinorder(*S, gtree, out, [&](UnrootedTree& Gref, std::ostream& out) {
+      UnrootedTree* G = &Gref;
+      DlCost cost(0, 0);
       G->clean(0);
       G->setlcamappings(*S);
       if (opt.showtrees) G->printdeb(out) << std::endl;
@@ -29,9 +32,10 @@ void costreport(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unroo
         G->mark(r, 2);
         G->pf(out, *S, opt.costcode, opt.ladder);
       }
-      if (opt.totalcost || opt.totalpair) total = total + G->dlcost(*S, r);
+      if (opt.totalcost || opt.totalpair) cost = G->dlcost(*S, r);
       if (opt.showtrees) G->printdeb(out) << std::endl;
-    }
+      return cost;
+    });
     if (opt.totalcost || opt.totalpair) {
       out << *S << "\t";
       if (opt.totalcost) out << costtext(total.mut()) << "\t";

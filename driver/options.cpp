@@ -14,6 +14,7 @@
 #include "driver/longopts.h"
 #include "initial/consensus.h"
 #include "initial/randomtree.h"
+#include "parallel/processes.h"
 #include "reconcile/costformat.h"
 #include "reconcile/dlcost.h"
 #include "search/nnisearch.h"
@@ -214,6 +215,7 @@ void version() {
 }
 
 void savelog(const std::string& line) {
+  if (!mainprocess()) return;  // one process of a run writes the log
   FILE* f = fopen("kelvora.log", "a");
   if (!f) return;
   time_t t = time(nullptr);

@@ -12,6 +12,7 @@
 #include "initial/greedy.h"
 #include "initial/randomtree.h"
 #include "reconcile/costformat.h"
+#include "parallel/processes.h"
 #include "search/nnidiag.h"
 #include "search/nnisearch.h"
 #include "search/searchcontrol.h"
@@ -47,6 +48,9 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
       else
         nniconstrees = 1;
     }
+    // Each process counts the clusters of its share of the gene trees for the starts, and
+    // keeps the search rows of that share only.
+    splitoverprocesses(true);
     for (int i = 0; i < nniconstrees; i++) {
       RootedTree* s = genconsensustree(gtree);
       if (!s) fatal("Cannot create initial species tree");

@@ -8,6 +8,7 @@
 #include "initial/clusters.h"
 #include "initial/randomtree.h"
 #include "trees/newick.h"
+#include "parallel/clustercount.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 #include "trees/unrootedtree.h"
@@ -15,13 +16,17 @@
 double nniconsprob = 0.2;
 
 RootedTree* genconsensustree(std::vector<UnrootedTree*>& genetrees) {
-  ClustersCollection cc;
+  // The draws come first, in gene order; the chosen trees' clusters are then counted on
+  // several threads.
+  std::vector<UnrootedTree*> chosen;
   for (UnrootedTree* g : genetrees) {
     // Trees of 4 or fewer leaves draw nothing: the sequence of draws depends on it.
     if (g->leaves <= 4) continue;
     int r = rand() % 100;
-    if (nniconsprob * 100 > r) cc.add(g);
+    if (nniconsprob * 100 > r) chosen.push_back(g);
   }
+  ClustersCollection cc;
+  addclusters(cc, chosen);
   return cc.genclusters();
 }
 

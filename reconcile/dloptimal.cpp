@@ -4,8 +4,9 @@
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 
-// Pending nodes of the iterative _dlcostsub; kept between calls so costing does not allocate.
-static std::vector<short> pending;
+// Pending nodes of the iterative _dlcostsub; kept between calls so costing does not allocate,
+// one per thread since gene trees are costed on several at once.
+static thread_local std::vector<short> pending;
 
 // Member of x's triple at offset[2j + k]: k = 0 the first sibling, k = 1 the second.
 static short sibling(const UnrootedTree& G, short x, int k) {

@@ -5,8 +5,9 @@
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 
-// Pending nodes of the iterative _setmaps; kept between calls so mapping does not allocate.
-static std::vector<short> pending;
+// Pending nodes of the iterative _setmaps; kept between calls so mapping does not allocate,
+// one per thread since gene trees are mapped on several at once.
+static thread_local std::vector<short> pending;
 
 void UnrootedTree::setlcamappings(RootedTree& S) {
   if (!lcamap) lcamap = new short[total];

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "reconcile/costformat.h"
+#include "parallel/processes.h"
 #include "store/arrtab.h"
 #include "trees/fatal.h"
 #include "trees/rootedtree.h"
@@ -64,6 +65,7 @@ void RootedTree::dumpnnistructs(std::vector<UnrootedTree*>& genes, int selector,
   std::cout << "Dump nnistructs " << dumpcnt << " " << name << std::endl;
   saveraw(name + ".raw");
 
+  if (!mainprocess()) return;  // one process of a run writes the files
   std::ostringstream out;
   out << "#Species tree" << "\n" << *this << "\n";
   out << "#Species" << "\n";

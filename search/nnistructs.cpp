@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "parallel/geneshare.h"
+#include "parallel/processes.h"
 #include "search/postorder.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
@@ -56,20 +58,51 @@ void RootedTree::outdlcost(short top, short* dupcount, short* speccount, DlCost&
     cost = cost + DlCost(d + e - speccount[top] - 1, d + e - 2 * speccount[top]);
 }
 
+// Scratch counts of thread t's block: the species tree's own for thread 0.
+static void threadcounts(RootedTree& S, int t, short*& dupcount, short*& speccount) {
+  if (t == 0) {
+    dupcount = S.nnidupcount;
+    speccount = S.nnispeccount;
+    return;
+  }
+  GeneScratch& own = threadscratch(t);
+  if (own.dupcount.size() < static_cast<size_t>(S.total)) {
+    own.dupcount.resize(S.total);
+    own.speccount.resize(S.total);
+  }
+  dupcount = own.dupcount.data();
+  speccount = own.speccount.data();
+}
+
+// The share of the gene trees to prepare: split over threads only when no gene tree has a
+// species missing from S, whose message must come from one thread in gene order.
+static GeneShare preparationshare(RootedTree& S, std::vector<UnrootedTree*>& genes) {
+  const GeneShare& share = geneshare(genes);
+  if (share.parts() <= 1 || !mapsall(S, genes, share.lo, share.hi)) return serialshare(share);
+  readyforthreads(S);
+  return share;
+}
+
+static void mapgenes(RootedTree& S, std::vector<UnrootedTree*>& genes) {
+  forblocks(preparationshare(S, genes), [&](int, int lo, int hi) {
+    for (int g = lo; g < hi; g++) {
+      genes[g]->clean(0);
+      genes[g]->setlcamappings(S);
+    }
+  });
+}
+
 // Rows are made when they are missing, which is what a non-zero alloc announces, or when
-// they were made for another gene-tree count; otherwise every preparation reuses them.
+// they were made for another gene-tree count; otherwise every preparation reuses them. A
+// process that shares the gene trees out with others makes the rows of its own share only,
+// each on the thread that owns the gene tree.
 void RootedTree::nniinit(std::vector<UnrootedTree*>& genes, int /*alloc*/) {
   const int ng = static_cast<int>(genes.size());
   if (!mout || nnigenes != ng) {
     freennirows();
-    mdup = new short*[ng];
-    mspec = new short*[ng];
-    mout = new short*[ng];
-    for (int g = 0; g < ng; g++) {
-      mdup[g] = new short[total];
-      mspec[g] = new short[total];
-      mout[g] = new short[total];
-    }
+    mdup = new short*[ng]();
+    mspec = new short*[ng]();
+    mout = new short*[ng]();
     nnigenes = ng;
   }
   if (!nnidupcount) {
@@ -77,19 +110,29 @@ void RootedTree::nniinit(std::vector<UnrootedTree*>& genes, int /*alloc*/) {
     nnispeccount = new short[total];
     nnipath.assign(total, 0);
   }
+  const GeneShare& share = geneshare(genes);
+  forblocks(share, [&](int t, int lo, int hi) {
+    short *dupcount, *speccount;
+    threadcounts(*this, t, dupcount, speccount);
+    for (int g = lo; g < hi; g++) {
+      if (!mdup[g]) {
+        mdup[g] = new short[total];
+        mspec[g] = new short[total];
+        mout[g] = new short[total];
+      }
+      std::fill(mdup[g], mdup[g] + total, -1);
+      std::fill(mspec[g], mspec[g] + total, -1);
+      std::fill(mout[g], mout[g] + total, 0);
+      std::fill(dupcount, dupcount + total, 0);
+      std::fill(speccount, speccount + total, 0);
+      UnrootedTree* G = genes[g];
+      // The gene tree keeps its list links between species trees; they are made once.
+      G->preparemaplist(mdup[g], mspec[g], dupcount, speccount, G->dupnext == nullptr);
+      _outdistribution(root, dupcount, speccount, mout[g]);
+    }
+  });
   int largest = 0;
-  for (int g = 0; g < ng; g++) {
-    std::fill(mdup[g], mdup[g] + total, -1);
-    std::fill(mspec[g], mspec[g] + total, -1);
-    std::fill(mout[g], mout[g] + total, 0);
-    std::fill(nnidupcount, nnidupcount + total, 0);
-    std::fill(nnispeccount, nnispeccount + total, 0);
-    UnrootedTree* G = genes[g];
-    // The gene tree keeps its list links between species trees; they are made once.
-    G->preparemaplist(mdup[g], mspec[g], nnidupcount, nnispeccount, G->dupnext == nullptr);
-    _outdistribution(root, nnidupcount, nnispeccount, mout[g]);
-    largest = std::max(largest, G->total);
-  }
+  for (int g = share.lo; g < share.hi; g++) largest = std::max(largest, genes[g]->total);
   if (largest > nnimarksize) {
     delete[] nnimark;
     nnimark = new unsigned char[largest]();
@@ -99,32 +142,36 @@ void RootedTree::nniinit(std::vector<UnrootedTree*>& genes, int /*alloc*/) {
 
 void RootedTree::nnireinit(std::vector<UnrootedTree*>& genes) {
   initlca();
-  for (UnrootedTree* G : genes) {
-    G->clean(0);
-    G->setlcamappings(*this);
-  }
+  mapgenes(*this, genes);
   nniinit(genes, 0);
 }
 
 DlCost RootedTree::initGTS(std::vector<UnrootedTree*>& genes, int first) {
   setdepth(-1, 0);
   if (first && !mout) {
-    for (UnrootedTree* G : genes) {
-      G->clean(0);
-      G->setlcamappings(*this);
-    }
+    mapgenes(*this, genes);
     nniinit(genes, 1);
   } else {
     // Also for a first preparation of a tree that was prepared and moved before: its LCA
     // table may describe an older shape.
     nnireinit(genes);
   }
+  // Each thread sums the costs of its block; the blocks are added in gene order.
+  const GeneShare& share = geneshare(genes);
+  std::vector<DlCost> sums(share.parts(), DlCost(0, 0));
+  forblocks(share, [&](int t, int lo, int hi) {
+    DlCost sum(0, 0);
+    for (int g = lo; g < hi; g++) {
+      UnrootedTree* G = genes[g];
+      short r = G->findoptimal(*this);
+      DlCost c = G->dlcost(*this, r);
+      sum = sum + c;
+      G->curcost = c;
+    }
+    sums[t] = sum;
+  });
   DlCost totalcost(0, 0);
-  for (UnrootedTree* G : genes) {
-    short r = G->findoptimal(*this);
-    DlCost c = G->dlcost(*this, r);
-    totalcost = totalcost + c;
-    G->curcost = c;
-  }
+  for (const DlCost& c : sums) totalcost = totalcost + c;
+  if (splitacrossprocesses()) totalcost = sumoverprocesses(totalcost);
   return totalcost;
 }

@@ -4,6 +4,7 @@
 
 #include "store/arrtab.h"
 #include "store/treerepr.h"
+#include "parallel/processes.h"
 
 volatile int stopsignal = 0;
 SearchOutcome searchoutcome;
@@ -21,9 +22,10 @@ void startsearchclock(double limitseconds) {
                    std::chrono::duration<double>(limitseconds));
 }
 
+// Under MPI the main process decides, so that every process leaves the search at the same move.
 bool searchstop() {
-  if (stopsignal) return true;
-  return limited && std::chrono::steady_clock::now() >= deadline;
+  bool stop = stopsignal || (limited && std::chrono::steady_clock::now() >= deadline);
+  return mainprocessdecides(stop);
 }
 
 void keepoptimal(ArrTab& store) {

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "reconcile/costformat.h"
+#include "parallel/processes.h"
 #include "trees/fatal.h"
 #include "trees/savefile.h"
 
@@ -76,6 +77,7 @@ std::ostream& operator<<(std::ostream& out, ArrTab& t) {
 }
 
 void ArrTab::save() {
+  if (!mainprocess()) return;  // one process of a run writes the files
   std::ostringstream text;
   text << *this;
   std::string content = text.str();

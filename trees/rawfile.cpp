@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "parallel/processes.h"
 #include "trees/fatal.h"
 #include "trees/rootedtree.h"
 #include "trees/savefile.h"
@@ -12,6 +13,7 @@
 static const char* const EMPTYNAME = "\"\"";
 
 void RootedTree::saveraw(const std::string& filename) {
+  if (!mainprocess()) return;  // one process of a run writes the files
   std::ostringstream f;
   f << specnames.size() << "\n";
   // Names are blank-separated, so the empty name (possible under -l a) is written as "",

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "parallel/processes.h"
 #include "trees/fatal.h"
 
 std::string outprefix;
@@ -27,6 +28,7 @@ static std::string fullname(const std::string& name) {
 }
 
 bool writefile(const std::string& name, const std::string& content, bool exclusive) {
+  if (!mainprocess()) return true;  // one process of a run writes the files
   FILE* f = fopen(name.c_str(), exclusive ? "wx" : "w");
   if (!f) {
     if (exclusive && errno == EEXIST) return false;
@@ -44,6 +46,7 @@ bool writefile(const std::string& name, const std::string& content, bool exclusi
 bool writtenbyrun(const std::string& name) { return written.count(fullname(name)) > 0; }
 
 void writenamed(const std::string& name, const std::string& content) {
+  if (!mainprocess()) return;
   if (replacefiles || writtenbyrun(name)) {
     writefile(name, content);
   } else if (!writefile(name, content, true)) {

@@ -1,0 +1,64 @@
+#!/bin/bash
+# Runs every argument line of a runs file under several ways of starting the program and
+# requires the same bytes from each: standard output, standard error, exit status and every
+# file written (saved stores and dumps by content, kelvora.log without its time lines and
+# without the --threads option). The first way is the reference.
+#   sameoutput.sh KVGEN SCRATCH RUNS 'COMMAND ...' 'COMMAND ...' ...
+# Each COMMAND is a program with leading arguments, such as 'kelvora --threads 2' or
+# 'mpirun -np 2 kelvora'; the line's arguments follow it. Lines run in a folder holding
+# species.txt and genes.txt, a collection made by kvgen large enough to be shared out,
+# small.txt, a few tiny gene trees, and unknown.txt, a gene tree with a species that
+# species.txt lacks; '#' starts a comment line.
+set -u
+kvgen=$1 scratch=$2 runs=$3
+shift 3
+rm -rf "$scratch" && mkdir -p "$scratch/data" || exit 1
+(cd "$scratch/data" && "$kvgen" -n 24 -f 400 -d 0.2 -l 0.2 -M 60 -x 5 -s species.txt -g genes.txt) ||
+  exit 1
+printf '%s\n' '(s0,s1,(s2,s3))' '((s0,s0),(s1,s2),s3)' '(s0,(s1,(s2,(s3,s4))),s0)' >"$scratch/data/small.txt"
+printf '%s\n' '(s0,s1,(s2,zz))' >"$scratch/data/unknown.txt"
+
+stamp='[0-9]\{8\}\.[0-9]\{6\}'
+# One run's outputs as one text: status, outputs, then each written file under a name
+# without its time stamp, in name order.
+summary() {  # folder
+  local d=$1
+  echo "status $(cat "$d/.status")"
+  echo "== stdout"; sed "s/$stamp/TIME/g" "$d/.stdout"
+  echo "== stderr"; cat "$d/.stderr"
+  for f in $(cd "$d" && ls | sed "s/$stamp/TIME/" | sort); do
+    case $f in species.txt|genes.txt|small.txt|unknown.txt) continue ;; esac
+    real=$(cd "$d" && ls | grep -x "$(printf '%s' "$f" | sed 's/TIME/[0-9]\\{8\\}\\.[0-9]\\{6\\}/')" | head -1)
+    echo "== file $f"
+    if [ "$f" = kelvora.log ]; then
+      grep -v '^#' "$d/$real" | sed 's/ --threads [0-9]*//'
+    else
+      cat "$d/$real"
+    fi
+  done
+}
+
+fail=0 n=0
+while IFS= read -r line; do
+  case $line in ''|'#'*) continue ;; esac
+  n=$((n + 1))
+  k=0
+  for command in "$@"; do
+    k=$((k + 1))
+    d="$scratch/run$n.$k"
+    mkdir -p "$d" && cp "$scratch"/data/* "$d/"
+    # No standard input: mpirun would forward it, and with it the rest of the runs file.
+    (cd "$d" && eval "$command $line" </dev/null >.stdout 2>.stderr; echo $? >.status)
+    summary "$d" >"$scratch/run$n.$k.txt"
+    if [ $k -gt 1 ] && ! cmp -s "$scratch/run$n.1.txt" "$scratch/run$n.$k.txt"; then
+      echo "=== differs: [$command] $line"
+      diff "$scratch/run$n.1.txt" "$scratch/run$n.$k.txt" | head -20
+      fail=1
+    fi
+  done
+  rm -rf "$scratch"/run$n.*/
+  [ $fail = 1 ] || rm -f "$scratch"/run$n.*.txt
+done <"$runs"
+[ $n -gt 0 ] || { echo "no runs in $runs"; exit 1; }
+echo "$n argument lines, $# ways each: $([ $fail = 0 ] && echo same bytes || echo DIFFERENT)"
+exit $fail
