@@ -318,12 +318,7 @@ UnrootedTree::UnrootedTree(const NewickTree& nw) : UnrootedTree() {
       continue;
     }
     if (joined) brlen[first] = brlen[second];
-    parent[first] = second;
-    parent[second] = first;
-    if (brlen[first] != NOLENGTH)
-      brlen[second] = brlen[first];
-    else
-      brlen[first] = brlen[second];
+    jointopedge(*this, first, second);
     inroot = second;
   }
 }

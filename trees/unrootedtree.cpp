@@ -71,12 +71,7 @@ short UnrootedTree::parse(char* text, int& pos, int top, int treenr, int keeplab
       second = parse(text, pos, 0, treenr, keeplabels, nextleaf, nextinternal);
       brlen[first] = brlen[second];
     }
-    parent[first] = second;
-    parent[second] = first;
-    if (brlen[first] != NOLENGTH)
-      brlen[second] = brlen[first];
-    else
-      brlen[first] = brlen[second];
+    jointopedge(*this, first, second);
     if (text[pos] != ')') expectTok(")", text, pos);
     getTok(text, pos, treenr);
     if (text[pos] == ':') parseBranchLen(text, pos, treenr);
@@ -168,3 +163,12 @@ std::ostream& UnrootedTree::printsubtree(std::ostream& out, short v, int asroot)
 }
 
 std::ostream& operator<<(std::ostream& out, UnrootedTree& t) { return t.print(out); }
+
+void jointopedge(UnrootedTree& G, short first, short second) {
+  G.parent[first] = second;
+  G.parent[second] = first;
+  if (G.brlen[first] != NOLENGTH)
+    G.brlen[second] = G.brlen[first];
+  else
+    G.brlen[first] = G.brlen[second];
+}

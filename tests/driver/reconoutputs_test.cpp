@@ -13,15 +13,9 @@
 #include "search/searchcontrol.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
+#include "tests/filetext.h"
 
 namespace {
-
-std::string slurp(const std::string& name) {
-  std::ifstream f(name);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
 
 class AfterSearch : public testing::Test {
  protected:

@@ -17,6 +17,7 @@
 #include "tests/randomtrees.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
+#include "tests/filetext.h"
 
 namespace {
 
@@ -31,13 +32,6 @@ std::vector<short> encodetext(const std::string& text) {
 
 int add(ArrTab& tab, std::vector<short>& e, double cost, TreeRepr*& out) {
   return tab.add(e.data(), static_cast<int>(e.size()), cost, out);
-}
-
-std::string slurp(const std::string& name) {
-  std::ifstream f(name);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
 }
 
 }  // namespace

@@ -11,15 +11,9 @@
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 #include "tests/isolated.h"
+#include "tests/filetext.h"
 
 namespace {
-
-std::string slurp(const std::string& name) {
-  std::ifstream f(name);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
 
 std::string text(RootedTree& t) {
   std::ostringstream s;
