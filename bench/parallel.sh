@@ -12,6 +12,7 @@ data=${DATA:-/work/shared/data}
 
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DKELVORA_TESTS=OFF >/dev/null
 cmake --build "$dir" -j2 --target kelvora kvgen >/dev/null
+mpidir=$(cd "$mpidir" 2>/dev/null && pwd || echo "$PWD/$mpidir")
 mpi=""
 if [ -x "$mpidir/kelvora" ] && command -v mpirun >/dev/null; then
   cmake --build "$mpidir" -j2 --target kelvora >/dev/null
@@ -59,8 +60,8 @@ row() {  # name arguments...
   t1=$(run t1 "$top/$dir/kelvora" --threads 1 "$@")
   t2=$(run t2 "$top/$dir/kelvora" --threads 2 "$@")
   if [ -n "$mpi" ]; then
-    r1=$(run r1 $mpi 1 "$top/$mpidir/kelvora" "$@")
-    r2=$(run r2 $mpi 2 "$top/$mpidir/kelvora" "$@")
+    r1=$(run r1 $mpi 1 "$mpidir/kelvora" "$@")
+    r2=$(run r2 $mpi 2 "$mpidir/kelvora" "$@")
     s2=$(awk "BEGIN {printf \"%.2fx\", $r1 / $r2}")
   fi
   for tag in t2 r1 r2; do
@@ -79,6 +80,7 @@ row "plants83 -b -C" -S "$p/species.txt" -G "$p/genes.txt" -b -C
 row "plants83 -b -XDL" -S "$p/species.txt" -G "$p/genes.txt" -b -XDL
 row "plants83 -Y --seed 1 -j 0 (NNI)" -G "$p/genes.txt" -Y --seed 1 -j 0
 row "plants83 -S -Y -j 0 (NNI, no consensus)" -S "$p/species.txt" -G "$p/genes.txt" -Y -j 0
-# The SPR search, once --spr is in: row "plants83 -Y --spr --seed 1" -G "$p/genes.txt" -Y --spr --seed 1
+row "treefam25 -Y --spr --seed 1 -j 0 (SPR)" -G "$data/treefam25/genes.txt" -Y --spr --seed 1 -j 0
+# A whole plants83 SPR search runs for many minutes; its moves are those of the NNI rows.
 row "kvgen 200 x 5000 -Y --seed 1 -j 0 (NNI)" -G genes.txt -Y --seed 1 -j 0
 echo "== load average $(cut -d' ' -f1-3 /proc/loadavg) at the end"
