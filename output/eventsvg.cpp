@@ -52,7 +52,7 @@ std::string eventssvg(const RootedTree& S, const SpeciesEvents& ev) {
   });
   for (auto it = order.rbegin(); it != order.rend(); ++it)
     if (*it >= S.leaves) y[*it] = (y[S.son[*it - S.leaves]] + y[S.son[*it]]) / 2;
-  // Leaves line up on the right; the root's branch is a stub of one step.
+  // Leaves line up on the right; the root's branch is drawn one step long.
   auto xof = [&](int v) { return MARGIN + STEP * (1 + (v < S.leaves ? maxdepth : depth[v])); };
   long most = 1;
   for (int v = 0; v < S.total; v++) most = std::max(most, ev.dup[v] + ev.loss[v]);
