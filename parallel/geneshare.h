@@ -41,7 +41,6 @@ void forblocks(const GeneShare& s, Body&& body) {
 // tree's own; each further thread has one of these.
 struct GeneScratch {
   std::vector<unsigned char> mark;   // one entry per gene-tree node
-  std::vector<short> dupcount, speccount;  // one entry per species node
 };
 GeneScratch& threadscratch(int t);
 

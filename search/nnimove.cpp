@@ -3,42 +3,19 @@
 
 #include "parallel/geneshare.h"
 #include "parallel/processes.h"
-#include "search/postorder.h"
+#include "search/generows.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 
 // Marks of nnimark: bit 1 maps to a, bit 2 maps to c, bit 4 speciation, bit 8 duplication.
 enum : unsigned char { UNSET = 0, ASPEC = 5, ADUP = 9, CSPEC = 6, CDUP = 10 };
 
-// Classifies v, a node of a's old lists, after the move; mark holds the classes found so far.
-static short reclassify(RootedTree& S, UnrootedTree* g, unsigned char* mark, short v, short a,
-                        short c) {
-  if (mark[v] != UNSET) return (mark[v] & 1) ? a : c;
-  short u, w;
-  g->getchildren(v, u, w);
-  short m1 = g->lcamap[u], m2 = g->lcamap[w];
-  if (m1 == a)
-    m1 = reclassify(S, g, mark, u, a, c);
-  else if (m1 == c)
-    m1 = a;
-  if (m2 == a)
-    m2 = reclassify(S, g, mark, w, a, c);
-  else if (m2 == c)
-    m2 = a;
-  if (m1 == a || m2 == a) {
-    mark[v] = ADUP;
-    return a;
-  }
-  if (S.isparent(c, m1, a) != S.isparent(c, m2, a)) {
-    mark[v] = ASPEC;
-    return a;
-  }
-  mark[v] = (m1 == c || m2 == c) ? CDUP : CSPEC;
-  return c;
-}
-
-short RootedTree::_nniupdate(UnrootedTree* g, short v, short a, short c) {
-  return reclassify(*this, g, nnimark, v, a, c);
+// Children of internal directed node v; the virtual getchildren costs a call per node in the
+// move's inner loop.
+static inline void children(const UnrootedTree* g, short v, short& u, short& w) {
+  const int j = (v - g->leaves) % 3;
+  u = g->parent[v + offset[2 * j]];
+  w = g->parent[v + offset[2 * j + 1]];
 }
 
 // 1 unless the parent of v maps to a or c under the old mappings; a leaf opposite has no
@@ -49,13 +26,68 @@ static int parentoutside(UnrootedTree* g, short v, short a, short c) {
   return p == a || p == c ? 0 : 1;
 }
 
-// Mapping of child u after the move, from its old mapping. Only nodes of the lists of a and c
-// carry marks of this move; any other child maps into x, y or z, neither a nor c.
-static short newmapping(UnrootedTree* g, const unsigned char* mark, short u, short a, short c) {
-  short m = g->lcamap[u];
-  if (m == a) return (mark[u] & 1) ? a : c;
-  if (m == c) return a;
-  return -1;
+// Classifies the nodes of a's old lists after the move and, when asked, sums the cost change
+// of each as it is classified: its children are classified first and no mapping has changed
+// yet, so one pass over the lists does both.
+struct Classifier {
+  RootedTree& S;
+  UnrootedTree* g;
+  unsigned char* mark;
+  short a, c;
+  bool costs;
+  int ddup = 0, dloss = 0;
+
+  // Mapping of v after the move; mark holds the classes found so far.
+  short classify(short v) {
+    if (mark[v] != UNSET) return (mark[v] & 1) ? a : c;
+    short u, w;
+    children(g, v, u, w);
+    const short o1 = g->lcamap[u], o2 = g->lcamap[w];
+    short m1 = o1, m2 = o2;
+    if (m1 == a)
+      m1 = classify(u);
+    else if (m1 == c)
+      m1 = a;
+    if (m2 == a)
+      m2 = classify(w);
+    else if (m2 == c)
+      m2 = a;
+    if (m1 == a || m2 == a)
+      mark[v] = ADUP;
+    else if (S.isparent(c, m1, a) != S.isparent(c, m2, a))
+      mark[v] = ASPEC;
+    else
+      mark[v] = (m1 == c || m2 == c) ? CDUP : CSPEC;
+    if (costs) addchange(v, o1 == a || o2 == a, o1, o2, m1, m2);
+    return (mark[v] & 1) ? a : c;
+  }
+
+  // Cost change of v, a duplication before the move when wasdup; o are the children's old
+  // mappings and n their new ones.
+  void addchange(short v, bool wasdup, short o1, short o2, short n1, short n2) {
+    const unsigned char k = mark[v];
+    if (!wasdup) {
+      if (k == ADUP) {
+        ddup += 1;
+        dloss += 2;
+      } else if (k == CSPEC) {
+        dloss += -2 + parentoutside(g, v, a, c);
+      }
+    } else if (k == ASPEC) {
+      ddup -= 1;
+      dloss -= 1;
+    } else if (k == CDUP) {
+      if ((o1 == a) != (o2 == a)) dloss -= 1;
+      dloss += parentoutside(g, v, a, c);
+    } else if ((n1 == a && n2 == c) || (n1 == c && n2 == a)) {
+      dloss += 1;
+    }
+  }
+};
+
+short RootedTree::_nniupdate(UnrootedTree* g, short v, short a, short c) {
+  Classifier k{*this, g, nnimark, a, c, false};
+  return k.classify(v);
 }
 
 // The nodes of one move, ((x, y), z) under a becoming ((z, x), y) with c the lower node.
@@ -68,12 +100,14 @@ struct Move {
 // returns its cost change. Touches only that gene tree's data and the given scratch, so the
 // gene trees can be updated on several threads at once.
 static DlCost movegene(RootedTree& S, const Move& m, int gi, UnrootedTree* g,
-                       unsigned char* mark, short* dupcount, short* speccount) {
+                       unsigned char* mark) {
   const short a = m.a, c = m.c, x = m.x, y = m.y, z = m.z;
   const short leaves = static_cast<short>(S.leaves);
   short* dup = S.mdup[gi];
   short* sphead = S.mspec[gi];
   short* out = S.mout[gi];
+  short* dupcount = dupcounts(S, gi);
+  short* speccount = speccounts(S, gi);
   short* dupnext = g->dupnext;
   short* specnext = g->specnext;
   short* lcamap = g->lcamap;
@@ -89,51 +123,26 @@ static DlCost movegene(RootedTree& S, const Move& m, int gi, UnrootedTree* g,
   for (short v = dup[c]; v != -1; v = dupnext[v], clen++) mark[v] = ADUP;
   for (short v = sphead[a]; v != -1; v = specnext[v]) mark[v] = UNSET;
   for (short v = dup[a]; v != -1; v = dupnext[v]) mark[v] = UNSET;
+  // A recomputed gene tree does not need the cost change.
+  Classifier k{S, g, mark, a, c, !recompute};
   for (short v = sphead[a]; v != -1; v = specnext[v])
-    if (mark[v] == UNSET) reclassify(S, g, mark, v, a, c);
+    if (mark[v] == UNSET) k.classify(v);
   for (short v = dup[a]; v != -1; v = dupnext[v])
-    if (mark[v] == UNSET) reclassify(S, g, mark, v, a, c);
-
-  // Cost change from the old lists and mappings; a recomputed gene tree does not need it.
-  int ddup = 0, dloss = 0;
-  if (!recompute) {
-    dloss = out[z] - out[y] + clen;
-    for (short v = sphead[a]; v != -1; v = specnext[v]) {
-      if (mark[v] == ADUP) {
-        ddup += 1;
-        dloss += 2;
-      } else if (mark[v] == CSPEC) {
-        dloss += -2 + parentoutside(g, v, a, c);
-      }
-    }
-    for (short v = dup[a]; v != -1; v = dupnext[v]) {
-      short u, w;
-      g->getchildren(v, u, w);
-      if (mark[v] == ASPEC) {
-        ddup -= 1;
-        dloss -= 1;
-      } else if (mark[v] == CDUP) {
-        if ((lcamap[u] == a) != (lcamap[w] == a)) dloss -= 1;
-        dloss += parentoutside(g, v, a, c);
-      } else {
-        short n1 = newmapping(g, mark, u, a, c), n2 = newmapping(g, mark, w, a, c);
-        if ((n1 == a && n2 == c) || (n1 == c && n2 == a)) dloss += 1;
-      }
-    }
-  }
+    if (mark[v] == UNSET) k.classify(v);
+  const int ddup = k.ddup, dloss = k.dloss + (recompute ? 0 : out[z] - out[y] + clen);
 
   // Relink: c's old chains, now mapped to a, become the tails of a's new lists.
   for (short v = sphead[c]; v != -1; v = specnext[v]) lcamap[v] = a;
   for (short v = dup[c]; v != -1; v = dupnext[v]) lcamap[v] = a;
   short aspec = sphead[c], adup = dup[c], cspec = -1, cdup = -1;
-  int newclen = 0;
+  short nadup = dupcount[c], naspec = speccount[c], ncdup = 0, ncspec = 0;
   auto place = [&](short v) {
     lcamap[v] = (mark[v] & 1) ? a : c;
     switch (mark[v]) {
-      case ADUP: dupnext[v] = adup; adup = v; break;
-      case ASPEC: specnext[v] = aspec; aspec = v; break;
-      case CDUP: dupnext[v] = cdup; cdup = v; newclen++; break;
-      default: specnext[v] = cspec; cspec = v; newclen++; break;
+      case ADUP: dupnext[v] = adup; adup = v; nadup++; break;
+      case ASPEC: specnext[v] = aspec; aspec = v; naspec++; break;
+      case CDUP: dupnext[v] = cdup; cdup = v; ncdup++; break;
+      default: specnext[v] = cspec; cspec = v; ncspec++; break;
     }
   };
   for (short v = sphead[a], next; v != -1; v = next) {
@@ -148,7 +157,11 @@ static DlCost movegene(RootedTree& S, const Move& m, int gi, UnrootedTree* g,
   dup[a] = adup;
   sphead[c] = cspec;
   dup[c] = cdup;
-  out[c] = static_cast<short>(out[z] + out[x] - newclen);
+  dupcount[a] = nadup;
+  speccount[a] = naspec;
+  dupcount[c] = ncdup;
+  speccount[c] = ncspec;
+  out[c] = static_cast<short>(out[z] + out[x] - ncdup - ncspec);
 
   if (!recompute) {
     DlCost d(ddup, dloss);
@@ -158,26 +171,12 @@ static DlCost movegene(RootedTree& S, const Move& m, int gi, UnrootedTree* g,
   g->rootmap = (adup != -1 || aspec != -1) ? a : c;
   // The row from the root differs from the old one only at c, at a and at those ancestors
   // whose value changes in turn: every other subtree keeps its lists and its shape.
-  auto length = [&](short s) {
-    int n = 0;
-    for (short v = dup[s]; v != -1; v = dupnext[v]) n++;
-    for (short v = sphead[s]; v != -1; v = specnext[v]) n++;
-    return n;
-  };
   for (short s = c;; s = S.parent[s]) {
     short old = out[s];
-    out[s] = static_cast<short>(
-        std::max(0, out[S.son[s - leaves]] + out[S.son[s]] - length(s)));
+    out[s] = static_cast<short>(std::max(
+        0, out[S.son[s - leaves]] + out[S.son[s]] - dupcount[s] - speccount[s]));
     if (s == S.root || (s != c && s != a && out[s] == old)) break;
   }
-  // Every directed node maps into the subtree of the new rootmap.
-  speciespostorder(S, g->rootmap, [&](short s, int) {
-    short nd = 0, ns = 0;
-    for (short v = dup[s]; v != -1; v = dupnext[v]) nd++;
-    for (short v = sphead[s]; v != -1; v = specnext[v]) ns++;
-    dupcount[s] = nd;
-    speccount[s] = ns;
-  });
   DlCost cost(0, 0);
   S.outdlcost(g->rootmap, dupcount, speccount, cost, static_cast<short>(g->leaves));
   DlCost d(cost.dup - g->curcost.dup, cost.loss - g->curcost.loss);
@@ -213,22 +212,14 @@ int RootedTree::nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlC
   std::vector<DlCost> sums(share.parts(), DlCost(0, 0));
   forblocks(share, [&](int t, int lo, int hi) {
     unsigned char* mark = nnimark;
-    short* dupcount = nnidupcount;
-    short* speccount = nnispeccount;
     if (t > 0) {
       GeneScratch& own = threadscratch(t);
       if (own.mark.size() < static_cast<size_t>(nnimarksize)) own.mark.resize(nnimarksize);
-      if (own.dupcount.size() < static_cast<size_t>(total)) {
-        own.dupcount.resize(total);
-        own.speccount.resize(total);
-      }
       mark = own.mark.data();
-      dupcount = own.dupcount.data();
-      speccount = own.speccount.data();
     }
     DlCost sum(0, 0);
     for (int gi = lo; gi < hi; gi++)
-      sum = sum + movegene(*this, m, gi, genes[gi], mark, dupcount, speccount);
+      sum = sum + movegene(*this, m, gi, genes[gi], mark);
     sums[t] = sum;
   });
   delta = DlCost(0, 0);

@@ -3,6 +3,7 @@
 
 #include "parallel/geneshare.h"
 #include "parallel/processes.h"
+#include "search/generows.h"
 #include "search/postorder.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
@@ -58,22 +59,6 @@ void RootedTree::outdlcost(short top, short* dupcount, short* speccount, DlCost&
     cost = cost + DlCost(d + e - speccount[top] - 1, d + e - 2 * speccount[top]);
 }
 
-// Scratch counts of thread t's block: the species tree's own for thread 0.
-static void threadcounts(RootedTree& S, int t, short*& dupcount, short*& speccount) {
-  if (t == 0) {
-    dupcount = S.nnidupcount;
-    speccount = S.nnispeccount;
-    return;
-  }
-  GeneScratch& own = threadscratch(t);
-  if (own.dupcount.size() < static_cast<size_t>(S.total)) {
-    own.dupcount.resize(S.total);
-    own.speccount.resize(S.total);
-  }
-  dupcount = own.dupcount.data();
-  speccount = own.speccount.data();
-}
-
 // The share of the gene trees to prepare: split over threads only when no gene tree has a
 // species missing from S, whose message must come from one thread in gene order.
 static GeneShare preparationshare(RootedTree& S, std::vector<UnrootedTree*>& genes) {
@@ -105,26 +90,19 @@ void RootedTree::nniinit(std::vector<UnrootedTree*>& genes, int /*alloc*/) {
     mout = new short*[ng]();
     nnigenes = ng;
   }
-  if (!nnidupcount) {
-    nnidupcount = new short[total];
-    nnispeccount = new short[total];
-    nnipath.assign(total, 0);
-  }
+  if (nnipath.size() != static_cast<size_t>(total)) nnipath.assign(total, 0);
   const GeneShare& share = geneshare(genes);
-  forblocks(share, [&](int t, int lo, int hi) {
-    short *dupcount, *speccount;
-    threadcounts(*this, t, dupcount, speccount);
+  forblocks(share, [&](int, int lo, int hi) {
     for (int g = lo; g < hi; g++) {
       if (!mdup[g]) {
-        mdup[g] = new short[total];
-        mspec[g] = new short[total];
-        mout[g] = new short[total];
+        mdup[g] = new short[generowcount * total];
+        mspec[g] = mdup[g] + total;
+        mout[g] = mdup[g] + 2 * total;
       }
-      std::fill(mdup[g], mdup[g] + total, -1);
-      std::fill(mspec[g], mspec[g] + total, -1);
-      std::fill(mout[g], mout[g] + total, 0);
-      std::fill(dupcount, dupcount + total, 0);
-      std::fill(speccount, speccount + total, 0);
+      std::fill(mdup[g], mdup[g] + 2 * total, -1);
+      std::fill(mout[g], mout[g] + 3 * total, 0);
+      short* dupcount = dupcounts(*this, g);
+      short* speccount = speccounts(*this, g);
       UnrootedTree* G = genes[g];
       // The gene tree keeps its list links between species trees; they are made once.
       G->preparemaplist(mdup[g], mspec[g], dupcount, speccount, G->dupnext == nullptr);

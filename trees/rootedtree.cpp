@@ -39,8 +39,6 @@ RootedTree::~RootedTree() {
   delete[] depth;
   freennirows();
   delete[] nnimark;
-  delete[] nnidupcount;
-  delete[] nnispeccount;
   if (lcatab) {
     for (int i = 1; i < total; i++) delete[] lcatab[i];
     delete[] lcatab;
@@ -49,11 +47,8 @@ RootedTree::~RootedTree() {
 
 void RootedTree::freennirows() {
   if (!mdup) return;
-  for (int g = 0; g < nnigenes; g++) {
-    delete[] mdup[g];
-    delete[] mspec[g];
-    delete[] mout[g];
-  }
+  // One block per gene tree, at mdup[g]; mspec[g] and mout[g] point into it.
+  for (int g = 0; g < nnigenes; g++) delete[] mdup[g];
   delete[] mdup;
   delete[] mspec;
   delete[] mout;

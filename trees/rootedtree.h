@@ -27,8 +27,6 @@ class RootedTree : public Tree {
 
   int nnigenes = 0;          // rows of mdup, mspec and mout
   int nnimarksize = 0;       // bytes of nnimark
-  short* nnidupcount = nullptr;   // scratch of the move's recomputed case, one entry per node
-  short* nnispeccount = nullptr;
   // Scratch of the move, one entry per node: 1 on the path from the lower node to the root.
   std::vector<unsigned char> nnipath;
   // Cache of findlab: leaf of each species id (-1 none); rebuilt when the labels change.
