@@ -73,4 +73,6 @@ if want plants83; then
   header
   run "plants83 NNI" -G "$data/plants83/genes.txt" -Y --seed 1 --exact
   run "plants83 SPR, 10 min" -G "$data/plants83/genes.txt" -Y --spr --seed 1 --exact --time-limit 590
+  run "plants83 SPR + perturbation, 10 min" -G "$data/plants83/genes.txt" -Y --spr --seed 1 --exact \
+    --perturb 1000000 --time-limit 590
 fi

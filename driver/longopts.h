@@ -12,6 +12,7 @@ struct LongOptions {
   unsigned long seed = 0;
   double timelimit = -1;     // --time-limit SECONDS (-1: none)
   long keep = -1;            // --keep N: trees kept by the store (-1: default of the search)
+  long perturb = 0;          // --perturb N: rounds of random moves and climbs after --spr
   // Parallel work.
   int threads = 1;           // --threads N (0: all cores)
   // Input.

@@ -173,6 +173,8 @@ void help() {
       "  --spr                search by SPR: every subtree to every edge; from one\n"
     "                       --greedy start unless a start is given\n"
       "  --keep N             with --spr, the trees kept whole and saved (default 100)\n"
+      "  --perturb N          with --spr, then N rounds: two random SPR moves and a climb\n"
+      "                       near them, kept when no worse (default 0)\n"
       "  --time-limit SECONDS end -Y at the next subtree or step after the limit (start trees\n"
     "                       count), report and save\n"
       "  --seed N             seed of the random generator (default: the clock)\n"

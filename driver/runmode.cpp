@@ -63,7 +63,7 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
     }
     for (int i = 0; i < longopt.greedy; i++) stree.push_back(greedyspeciestree(gtree));
     if (longopt.spr)
-      sprsearch(stree, gtree, longopt.keep > 0 ? longopt.keep : sprdefaultkeep);
+      sprsearch(stree, gtree, longopt.keep > 0 ? longopt.keep : sprdefaultkeep, longopt.perturb);
     else
       smpexplore2(stree, gtree, nnimaxdepth);
     writebest();

@@ -1,5 +1,6 @@
 #include "search/sprsearch.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <sstream>
 #include <vector>
@@ -19,6 +20,44 @@ namespace {
 
 // How far a subtree moves in the first pass of a step.
 constexpr int sprnearradius = 3;
+// Random SPR moves of one perturbation, each within so many edges of the subtree's place.
+constexpr int sprperturbmoves = 2;
+constexpr int sprperturbradius = 4;
+// The climb after a perturbation prunes only the subtrees within so many edges of where the
+// random moves took a subtree from and to: elsewhere the tree is the best tree's, whose
+// neighbourhood was searched.
+constexpr int sprperturbreach = 3;
+
+// Marks the nodes within reach edges of v.
+void markaround(const RootedTree& W, short v, int reach, std::vector<char>& region) {
+  region[v] = 1;
+  if (reach == 0) return;
+  if (v != W.root) markaround(W, W.parent[v], reach - 1, region);
+  if (v >= W.leaves) {
+    markaround(W, W.son[v - W.leaves], reach - 1, region);
+    markaround(W, W.son[v], reach - 1, region);
+  }
+}
+
+// Moves a random subtree to a place drawn uniformly from those within sprperturbradius, and
+// marks the region around both places.
+void randommove(SprWalk& walk, RootedTree& W, std::vector<char>& region) {
+  short P;
+  do P = static_cast<short>(rand() % W.total);
+  while (P == W.root);
+  markaround(W, walk.sibling(P), sprperturbreach, region);
+  SprPlace chosen;
+  long seen = 0;
+  walk.walk(
+      P,
+      [&](const SprPlace& here) {
+        if (rand() % ++seen == 0) chosen = here;
+        return true;
+      },
+      sprperturbradius);
+  if (seen) walk.go(P, chosen);
+  markaround(W, P, sprperturbreach, region);
+}
 
 struct SprRun {
   RootedTree& W;
@@ -67,7 +106,8 @@ struct SprRun {
 
 }  // namespace
 
-void sprsearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& genes, long keep) {
+void sprsearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& genes, long keep,
+               long perturb) {
   checkstarts(starts);
   RootedTree& W = *starts[0];
   SprRun run(W, genes, keep);
@@ -80,12 +120,15 @@ void sprsearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& gen
   short rotation = 0;
   bool stopped = false;
 
-  for (size_t i = 0; !stopped;) {
-    int remaining = nnibigsteps;
+  // Steps from W until no step improves it; with bigsteps, that many more steps go on from the
+  // cheapest kept trees not yet searched from. A near climb never tries the whole neighbourhood.
+  // A region limits the subtrees pruned to those it marks, and grows around each improvement.
+  auto climb = [&](int bigsteps, bool nearonly, std::vector<char>* region) {
+    int remaining = bigsteps;
     for (;;) {
       if (searchstop()) {
         stopped = true;
-        break;
+        return;
       }
       if (run.offer(entry), entry) entry->expanded = true;
       std::cout << step << ". " << costtext(run.walk.cost().mut()) << "/"
@@ -99,7 +142,7 @@ void sprsearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& gen
       auto pass = [&](int radius) {
         for (int k = 0; k < W.total && !found; k++) {
           const short P = static_cast<short>((rotation + k) % W.total);
-          if (P == W.root) continue;
+          if (P == W.root || (region && !(*region)[P])) continue;
           if (pruned++ % 10 == 0) std::cout << "." << std::flush;
           double bestplace = best;
           SprPlace place;
@@ -122,6 +165,7 @@ void sprsearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& gen
             best = bestplace;
             rotation = static_cast<short>((P + 1) % W.total);
             found = true;
+            if (region) markaround(W, P, sprperturbreach, *region);
           }
           processed += run.walk.moves - before;
           if (searchstop()) {
@@ -131,27 +175,30 @@ void sprsearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& gen
         }
       };
       pass(sprnearradius);
-      if (!found && !stopped) pass(-1);
+      if (!found && !stopped && !nearonly) pass(-1);
       std::cout << " (" << processed << " processed/" << newtrees << " new trees)";
       if (stopped) {
         std::cout << " stopped" << std::endl;
-        break;
+        return;
       }
       if (found) {
         std::cout << " new optimal found :)" << std::endl;
-        remaining = nnibigsteps;
+        remaining = bigsteps;
       } else {
         std::cout << " no improvement" << std::endl;
-        if (stopped || remaining == 0) break;
+        if (remaining == 0) return;
         remaining--;
         double cost;
         KeptStore::Entry* next = run.store.nextwaiting(cost);
-        if (!next) break;
+        if (!next) return;
         run.prepare(next->enc);
       }
-      if (stopped) break;
       step++;
     }
+  };
+
+  for (size_t i = 0; !stopped;) {
+    climb(nnibigsteps, false, nullptr);
     if (stopped || searchstop()) break;
 
     // The next start tree that the store has not met yet.
@@ -166,6 +213,30 @@ void sprsearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& gen
       next = true;
     }
     if (!next) break;
+  }
+
+  // Iterated local search: random SPR moves kick the best tree out of its local optimum and a
+  // climb near them follows. A result no worse is kept; otherwise the moves are taken back.
+  if (perturb > 0 && !stopped && run.walk.cost().mut() != run.store.optimal())
+    run.prepare(run.store.trees().begin()->second.enc);
+  std::vector<std::pair<short, short>> steps;
+  std::vector<char> region;
+  for (long r = 1; r <= perturb && !stopped && !searchstop(); r++) {
+    const double before = run.walk.cost().mut();
+    region.assign(W.total, 0);
+    run.walk.record(&steps);
+    for (int k = 0; k < sprperturbmoves; k++) randommove(run.walk, W, region);
+    best = run.walk.cost().mut();
+    std::cout << "Perturbation " << r << ": " << costtext(best) << std::endl;
+    step++;
+    climb(0, true, &region);
+    run.walk.record(nullptr);
+    if (run.walk.cost().mut() <= before) {
+      steps.clear();
+    } else {
+      run.walk.undo(steps);
+      if (run.walk.cost().mut() != before) run.costerror(before);
+    }
   }
 
   // A time limit ends the search as planned; a signal cuts it short.

@@ -82,7 +82,26 @@ bool SprWalk::walk(short P, const std::function<bool(const SprPlace&)>& visit, i
   return true;
 }
 
+// A step down to child is taken back by a step up; a step up from beside clade e by a step
+// down to e, recorded as -1 - e.
 void SprWalk::go(short P, const SprPlace& place) {
-  for (int i = 0; i < place.ups; i++) up(P);
-  for (short d : place.downs) down(P, d);
+  for (int i = 0; i < place.ups; i++) {
+    if (journal) journal->emplace_back(P, -1 - sibling(P));
+    up(P);
+  }
+  for (short d : place.downs) {
+    if (journal) journal->emplace_back(P, d);
+    down(P, d);
+  }
+}
+
+void SprWalk::undo(std::vector<std::pair<short, short>>& steps) {
+  for (size_t i = steps.size(); i-- > 0;) {
+    const short P = steps[i].first, d = steps[i].second;
+    if (d >= 0)
+      up(P);
+    else
+      down(P, static_cast<short>(-1 - d));
+  }
+  steps.clear();
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "reconcile/dlcost.h"
@@ -35,6 +36,10 @@ class SprWalk {
   bool walk(short P, const std::function<bool(const SprPlace&)>& visit, int radius = -1);
   // Moves P from its own place to the place.
   void go(short P, const SprPlace& place);
+  // While a journal is set, go() writes its steps there; undo() takes them back, last first,
+  // to the tree the journal began at.
+  void record(std::vector<std::pair<short, short>>* steps) { journal = steps; }
+  void undo(std::vector<std::pair<short, short>>& steps);
 
   // Single steps, for the walk and the tests.
   short sibling(short P) const;
@@ -47,6 +52,7 @@ class SprWalk {
   DlCost total{0, 0};
   CladeHashes hashes;
   SprPlace here;
+  std::vector<std::pair<short, short>>* journal = nullptr;
   void nni(short a, short c);
   void swapchildren(short v);
   bool below(short P, const std::function<bool(const SprPlace&)>& visit, int radius);

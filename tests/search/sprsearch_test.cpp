@@ -118,6 +118,44 @@ TEST(SprWalk, EveryPlaceCostsWhatAFreshReconciliationGives) {
   }
 }
 
+// A chain of random SPR moves made by go() with a journal, then undone: every tree on the way
+// and back costs what a fresh reconciliation gives, and undo ends at the start tree, its cost
+// and its fingerprint.
+TEST(SprWalk, UndoTakesAChainOfMovesBack) {
+  std::mt19937 rng(8);
+  for (int inst = 0; inst < 40 && !HasFailure(); inst++) {
+    auto names = speciesnames(4 + rng() % 7, "u");
+    Genes genes = randomgenes(rng, names, 2 + rng() % 6, 14);
+    auto W = species(randomrootedtext(rng, names));
+    SprWalk walk(*W, genes.v);
+    const DlCost start = W->initGTS(genes.v, 1);
+    walk.start(start);
+    const std::string home = canonical(*W);
+    const Fingerprint homeprint = walk.fingerprint();
+    std::vector<std::pair<short, short>> steps;
+    walk.record(&steps);
+    for (int m = 0; m < 1 + inst % 5; m++) {
+      short P;
+      do P = static_cast<short>(rng() % W->total);
+      while (P == W->root);
+      std::vector<SprPlace> places;
+      walk.walk(P, [&](const SprPlace& here) {
+        places.push_back(here);
+        return true;
+      });
+      if (places.empty()) continue;
+      walk.go(P, places[rng() % places.size()]);
+      ASSERT_TRUE(same(walk.cost(), freshtotal(treetext(*W), genes))) << treetext(*W);
+    }
+    walk.record(nullptr);
+    walk.undo(steps);
+    EXPECT_TRUE(steps.empty());
+    EXPECT_EQ(canonical(*W), home);
+    EXPECT_TRUE(same(walk.cost(), start));
+    EXPECT_TRUE(walk.fingerprint() == homeprint);
+  }
+}
+
 namespace {
 
 struct SearchRun {
@@ -125,10 +163,11 @@ struct SearchRun {
   std::vector<std::string> saved;  // lines of the saved store
 };
 
-SearchRun runsearch(std::vector<RootedTree*> starts, Genes& genes, long keep) {
+SearchRun runsearch(std::vector<RootedTree*> starts, Genes& genes, long keep,
+                    long perturb = 0) {
   ScratchDir scratch;
   testing::internal::CaptureStdout();
-  sprsearch(starts, genes.v, keep);
+  sprsearch(starts, genes.v, keep, perturb);
   SearchRun r;
   r.out = testing::internal::GetCapturedStdout();
   std::vector<std::string> files = scratch.files(".kv.txt");
@@ -138,6 +177,20 @@ SearchRun runsearch(std::vector<RootedTree*> starts, Genes& genes, long keep) {
 }
 
 }  // namespace
+
+// Every saved tree has its fresh cost, best first, and no more than keep of them.
+void checksaved(const SearchRun& r, Genes& genes, size_t keep) {
+  ASSERT_FALSE(r.saved.empty());
+  EXPECT_LE(r.saved.size(), keep);
+  double previous = -1;
+  for (const std::string& l : r.saved) {
+    size_t blank = l.find(' ');
+    double cost = std::stod(l.substr(0, blank));
+    EXPECT_EQ(cost, freshtotal(l.substr(blank + 1), genes).mut()) << l;
+    EXPECT_GE(cost, previous);
+    previous = cost;
+  }
+}
 
 // On small collections the SPR search from a random start and four stepwise-addition starts
 // ends at the optimum found by trying every rooted tree; every saved tree has its fresh cost, best first,
@@ -164,18 +217,28 @@ TEST(SprSearch, ReachesTheExhaustiveOptimum) {
       starts.push_back(greedy.back().get());
     }
     SearchRun r = runsearch(starts, genes, 5);
-    ASSERT_FALSE(r.saved.empty());
-    EXPECT_LE(r.saved.size(), 5u);
-    double previous = -1;
-    for (const std::string& l : r.saved) {
-      size_t blank = l.find(' ');
-      double cost = std::stod(l.substr(0, blank));
-      EXPECT_EQ(cost, freshtotal(l.substr(blank + 1), genes).mut()) << l;
-      EXPECT_GE(cost, previous);
-      previous = cost;
-    }
+    checksaved(r, genes, 5);
     EXPECT_EQ(std::stod(r.saved[0]), optimum) << r.out;
     EXPECT_NE(r.out.find("Optimal cost:" + r.saved[0].substr(0, r.saved[0].find(' ')) + "\n"),
               std::string::npos);
+  }
+}
+
+// Perturbation rounds from one random start on 8 to 10 species: the kicked and re-climbed
+// trees carry their fresh costs, every round runs, and the best tree met is never lost, so
+// the result is no worse than the plain climb's.
+TEST(SprSearch, PerturbationKeepsTheBestAndTheCosts) {
+  std::mt19937 rng(5);
+  for (int inst = 0; inst < 20; inst++) {
+    auto names = speciesnames(8 + inst % 3, "p" + std::to_string(inst) + "_");
+    Genes genes = randomgenes(rng, names, 6 + rng() % 8, 12);
+    const std::string text = randomrootedtext(rng, names);
+    auto plainstart = species(text), kickedstart = species(text);
+    SearchRun plain = runsearch({plainstart.get()}, genes, 10);
+    srand(inst);
+    SearchRun kicked = runsearch({kickedstart.get()}, genes, 10, 15);
+    checksaved(kicked, genes, 10);
+    EXPECT_NE(kicked.out.find("\nPerturbation 15: "), std::string::npos) << kicked.out;
+    EXPECT_LE(std::stod(kicked.saved[0]), std::stod(plain.saved[0])) << kicked.out;
   }
 }
