@@ -85,8 +85,10 @@ struct Classifier {
   }
 };
 
+// Marks of its own: the move's marks must stay clear between moves.
 short RootedTree::_nniupdate(UnrootedTree* g, short v, short a, short c) {
-  Classifier k{*this, g, nnimark, a, c, false};
+  std::vector<unsigned char> mark(g->total, UNSET);
+  Classifier k{*this, g, mark.data(), a, c, false};
   return k.classify(v);
 }
 
@@ -118,11 +120,10 @@ static DlCost movegene(RootedTree& S, const Move& m, int gi, UnrootedTree* g,
   const bool recompute = top == c || top == a;
 
   // Nodes mapped to c move to a with their class; nodes mapped to a are classified anew.
+  // Marks are UNSET between moves: each is cleared when its node is relinked.
   int clen = 0;
   for (short v = sphead[c]; v != -1; v = specnext[v], clen++) mark[v] = ASPEC;
   for (short v = dup[c]; v != -1; v = dupnext[v], clen++) mark[v] = ADUP;
-  for (short v = sphead[a]; v != -1; v = specnext[v]) mark[v] = UNSET;
-  for (short v = dup[a]; v != -1; v = dupnext[v]) mark[v] = UNSET;
   // A recomputed gene tree does not need the cost change.
   Classifier k{S, g, mark, a, c, !recompute};
   for (short v = sphead[a]; v != -1; v = specnext[v])
@@ -132,8 +133,8 @@ static DlCost movegene(RootedTree& S, const Move& m, int gi, UnrootedTree* g,
   const int ddup = k.ddup, dloss = k.dloss + (recompute ? 0 : out[z] - out[y] + clen);
 
   // Relink: c's old chains, now mapped to a, become the tails of a's new lists.
-  for (short v = sphead[c]; v != -1; v = specnext[v]) lcamap[v] = a;
-  for (short v = dup[c]; v != -1; v = dupnext[v]) lcamap[v] = a;
+  for (short v = sphead[c]; v != -1; v = specnext[v]) lcamap[v] = a, mark[v] = UNSET;
+  for (short v = dup[c]; v != -1; v = dupnext[v]) lcamap[v] = a, mark[v] = UNSET;
   short aspec = sphead[c], adup = dup[c], cspec = -1, cdup = -1;
   short nadup = dupcount[c], naspec = speccount[c], ncdup = 0, ncspec = 0;
   auto place = [&](short v) {
@@ -144,6 +145,7 @@ static DlCost movegene(RootedTree& S, const Move& m, int gi, UnrootedTree* g,
       case CDUP: dupnext[v] = cdup; cdup = v; ncdup++; break;
       default: specnext[v] = cspec; cspec = v; ncspec++; break;
     }
+    mark[v] = UNSET;
   };
   for (short v = sphead[a], next; v != -1; v = next) {
     next = specnext[v];
