@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "initial/randomtree.h"
+#include "search/searchcontrol.h"
 #include "search/sprwalk.h"
 #include "trees/fatal.h"
 #include "trees/rootedtree.h"
@@ -129,6 +130,12 @@ RootedTree* greedyspeciestree(std::vector<UnrootedTree*>& genes, std::vector<sho
   std::string current = "(" + specnames[order[0]] + "," + specnames[order[1]] + ")";
   for (int k = 2; k < n; k++) {
     const short t = order[k];
+    // Past a time limit or after a signal the rest go above the root, unsearched: the search
+    // that follows stops at once and saves a tree of every species.
+    if (searchstop()) {
+      current = "(" + current + "," + specnames[t] + ")";
+      continue;
+    }
     placed[t] = 1;
     for (int g : holders[t]) {
       delete restricted[g];
