@@ -231,6 +231,7 @@ void sprsearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& gen
     step++;
     climb(0, true, &region);
     run.walk.record(nullptr);
+    if (stopped) break;  // the store holds the best tree; taking moves back would only cost time
     if (run.walk.cost().mut() <= before) {
       steps.clear();
     } else {
