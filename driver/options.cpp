@@ -14,6 +14,7 @@
 #include "driver/longopts.h"
 #include "initial/consensus.h"
 #include "initial/randomtree.h"
+#include "parallel/pool.h"
 #include "parallel/processes.h"
 #include "reconcile/costformat.h"
 #include "reconcile/dlcost.h"
@@ -229,6 +230,8 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
                  std::vector<UnrootedTree*>& gtree) {
   if (argc <= 1) usage(argc, argv);
   readlongoptions(argc, argv);
+  // The gene-tree files are read on the threads too.
+  setthreads(longopt.threads);
   exactcosts = longopt.exact;
   outprefix = longopt.outprefix;
   replacefiles = longopt.force;
