@@ -57,22 +57,16 @@ std::vector<ReadChunk> cutchunks(const InputText& in, bool semicolons) {
 }
 
 void readchunks(std::vector<ReadChunk>& chunks, const std::function<void(ReadChunk&)>& read) {
-  std::atomic<size_t> next{0}, firstfailed{chunks.size()};
+  std::atomic<size_t> next{0};
   int parts = static_cast<int>(std::min<size_t>(threadcount(), chunks.size()));
   runparts(parts, [&](int) {
     quietparse = true;
-    for (;;) {
-      size_t k = next.fetch_add(1);
-      // Chunks after a failed one are read again by the main thread anyway.
-      if (k >= chunks.size() || k > firstfailed.load()) break;
+    // Every chunk is read, even after one that failed: a Newick chunk fails whenever it began
+    // inside a tree, and the chunks after it are good.
+    for (size_t k; (k = next.fetch_add(1)) < chunks.size();) {
       localspecies = &chunks[k].species;
       read(chunks[k]);
       localspecies = nullptr;
-      if (chunks[k].failed) {
-        size_t f = firstfailed.load();
-        while (k < f && !firstfailed.compare_exchange_weak(f, k)) {
-        }
-      }
     }
     quietparse = false;
   });

@@ -20,7 +20,7 @@ struct ReadChunk {
   std::vector<UnrootedTree*> trees;
   LocalSpecies species;
   // Newick: where the chunk's first tree starts, and where the first tree after the chunk
-  // starts as read on from the chunk's last tree; chunks join where the two agree.
+  // starts as read on from the chunk's last tree.
   size_t first = 0, next = 0;
   bool failed = false;
   size_t failat = 0;       // where the one-thread reader must start again
@@ -35,8 +35,7 @@ extern size_t readchunkbytes;
 std::vector<ReadChunk> cutchunks(const InputText& in, bool semicolons);
 
 // Runs read(chunk) for each chunk on the threads, with quiet parsing and the chunk's species
-// table. read marks the chunk failed at the first tree it cannot read and stops there; chunks
-// after a failed one may be left unread.
+// table. read marks the chunk failed at the first tree it cannot read and stops there.
 void readchunks(std::vector<ReadChunk>& chunks, const std::function<void(ReadChunk&)>& read);
 
 // Appends the first ntrees trees of c to out, after giving the first nnames species of c

@@ -379,8 +379,8 @@ void readnewicklist(const char* fname, const char* option, Make make) {
 }
 
 // readnewickgtrees on the threads. A chunk begins at a line start, which need not be where
-// a tree starts (a tree may span lines, a comment too): it is taken only when reading on from
-// the chunk before arrives at the tree it began with.
+// a tree starts (a tree may span lines, a comment too): it is taken only when reading the file
+// from its start arrives at the tree the chunk began with.
 void readnewickgchunks(const char* fname, std::vector<UnrootedTree*>& gtree) {
   InputFile buf;
   InputText in;
@@ -409,29 +409,25 @@ void readnewickgchunks(const char* fname, std::vector<UnrootedTree*>& gtree) {
       }
     }
   });
-  size_t resume = chunks.empty() ? 0 : in.size;
-  size_t k = 0;
-  for (; k < chunks.size(); k++) {
-    ReadChunk& c = chunks[k];
-    if (k > 0 && chunks[k - 1].next != c.first) {
-      resume = chunks[k - 1].next;
-      break;
-    }
-    takechunk(c, c.trees.size(), c.failed ? c.namesbefore : c.species.names.size(), gtree);
-    if (c.failed) {
-      resume = c.failat;
-      k++;
-      break;
-    }
-  }
-  for (; k < chunks.size(); k++) dropchunk(chunks[k]);
+  // The main thread reads the file as one thread does, but where a chunk's first tree starts
+  // it takes the chunk's trees and goes on where the chunk ended, or at the tree the chunk
+  // could not read. A chunk that began inside a tree or comment is passed by.
   NewickTree t;
-  if (resume < in.size)
-    readnewickfrom(in, resume, [&](const InputText& in, size_t p) {
-      size_t q = readnewick(in, p, true, t);
-      gtree.push_back(new UnrootedTree(t));
-      return q;
-    });
+  size_t k = 0;
+  readnewickfrom(in, 0, [&](const InputText& in, size_t p) {
+    // SIZE_MAX: the chunk found no start at all (it began inside a comment never closed).
+    while (k < chunks.size() && (chunks[k].first < p || chunks[k].first == SIZE_MAX))
+      dropchunk(chunks[k++]);
+    if (k < chunks.size() && chunks[k].first == p) {
+      ReadChunk& c = chunks[k++];
+      takechunk(c, c.trees.size(), c.failed ? c.namesbefore : c.species.names.size(), gtree);
+      return c.failed ? c.failat : c.next;
+    }
+    size_t q = readnewick(in, p, true, t);
+    gtree.push_back(new UnrootedTree(t));
+    return q;
+  });
+  for (; k < chunks.size(); k++) dropchunk(chunks[k]);
 }
 
 }  // namespace
