@@ -3,7 +3,8 @@
 # then under mpirun with 1 and 2 processes, on plants83 and on a large simulated collection.
 # Usage: bench/parallel.sh [build-dir] [mpi-build-dir]   (defaults build-release, build-mpi)
 # The MPI columns need an MPI build (-DKELVORA_MPI=ON); they are skipped without one.
-# DATA names the folder of the real data sets (default /work/shared/data).
+# DATA names the folder of the real data sets (default /work/shared/data); ROWS, if set, runs
+# only the rows whose name contains it (ROWS='-b -' for the two cost-report rows).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build-release}
@@ -56,6 +57,7 @@ printf '%-44s %9s %9s %8s %9s %9s %8s %-6s %s\n' case "1 thr s" "2 thr s" speedu
 row() {  # name arguments...
   local name=$1
   shift
+  case $name in *"${ROWS:-}"*) ;; *) return 0 ;; esac
   local t1 t2 r1=- r2=- s2=- same=same
   t1=$(run t1 "$top/$dir/kelvora" --threads 1 "$@")
   t2=$(run t2 "$top/$dir/kelvora" --threads 2 "$@")

@@ -14,6 +14,7 @@
 #include "driver/longopts.h"
 #include "initial/consensus.h"
 #include "initial/randomtree.h"
+#include "parallel/pool.h"
 #include "parallel/processes.h"
 #include "reconcile/costformat.h"
 #include "reconcile/dlcost.h"
@@ -178,7 +179,8 @@ void help() {
       "  --time-limit SECONDS end -Y at the next subtree or step after the limit (start trees\n"
     "                       count), report and save\n"
       "  --seed N             seed of the random generator (default: the clock)\n"
-      "  --threads N          threads for the work per gene tree (default 1; 0: all cores)\n"
+      "  --threads N          threads for reading gene trees and the work per gene tree\n"
+      "                       (default 1; 0: all cores)\n"
       "  -w NUM               print NUM quasi-consensus trees instead of a search\n"
       "\n"
       "Output files (after -Y, and -N):\n"
@@ -231,6 +233,8 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
                  std::vector<UnrootedTree*>& gtree) {
   if (argc <= 1) usage(argc, argv);
   readlongoptions(argc, argv);
+  // The gene-tree files are read on the threads too.
+  setthreads(longopt.threads);
   exactcosts = longopt.exact;
   outprefix = longopt.outprefix;
   replacefiles = longopt.force;

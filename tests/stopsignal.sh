@@ -12,7 +12,8 @@ set -m
 fail=0
 check() {  # signal expected-status
   local sig=$1 want=$2
-  rm -f stopped.*
+  # out.txt too: the last run's "Searching" line would let the signal go before this run starts.
+  rm -f stopped.* out.txt err.txt
   "$program" -G genes.txt -Y -k 2 --seed 1 --out stopped >out.txt 2>err.txt &
   local pid=$!
   for ((i = 0; i < 600; i++)); do

@@ -5,8 +5,10 @@
 #include <iostream>
 
 void (*kelvoraexithook)(int status) = nullptr;
+thread_local bool quietparse = false;
 
 void kelvoraexit(int status) {
+  failquietly();
   if (kelvoraexithook) kelvoraexithook(status);
   std::cout.flush();
   std::cerr.flush();
@@ -14,6 +16,7 @@ void kelvoraexit(int status) {
 }
 
 void fatal(const std::string& msg) {
+  failquietly();
   std::cerr << msg << std::endl;
   kelvoraexit(-1);
 }

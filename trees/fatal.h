@@ -10,3 +10,12 @@
 // Test builds only (fuzz targets): called first by kelvoraexit with the status; it may throw
 // to unwind instead of exiting. Null in the program.
 extern void (*kelvoraexithook)(int status);
+
+// Gene trees parsed on worker threads are parsed quietly: where a one-thread run would print
+// an error, the parse throws QuietFailure instead, printing nothing, and the main thread
+// parses that tree again to report it exactly as a one-thread run does.
+struct QuietFailure {};
+extern thread_local bool quietparse;
+inline void failquietly() {
+  if (quietparse) throw QuietFailure();
+}

@@ -22,7 +22,6 @@ struct GeneMap {
   std::unordered_map<std::string, int> speciesof;  // gene label -> index into species
   std::unordered_map<std::string, int> index;      // species name -> index
   std::unordered_map<std::string, size_t> placeof; // gene label -> offset of its first mention
-  std::string key;                                 // lookup scratch: no allocation per leaf
 };
 
 GeneMap genemap;
@@ -119,13 +118,16 @@ bool genemapactive() { return genemap.active; }
 const std::string& genemapfile() { return genemap.file; }
 
 int genemapspecies(const char* label, int len) {
-  genemap.key.assign(label, len);
-  auto it = genemap.speciesof.find(genemap.key);
+  // Lookup scratch per thread: no allocation per leaf.
+  static thread_local std::string key;
+  key.assign(label, len);
+  auto it = genemap.speciesof.find(key);
   if (it == genemap.speciesof.end()) return -1;
   return registerspecies(genemap.species[it->second]);
 }
 
 void genemapmissing(const char* label, int len) {
+  failquietly();
   std::string l(label, len);
   // The plain reader's character counter is not a column; the line is.
   std::string where =

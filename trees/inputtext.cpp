@@ -16,10 +16,19 @@ InputFile::~InputFile() {
 }
 
 void readinputfile(const std::string& fname, InputFile& file, InputText& in) {
-  FILE* f = fopen(fname.c_str(), "rb");
-  if (!f)
+  if (!loadinputfile(fname, file, in))
     fatal("Cannot open file " + fname + ": " + strerror(errno) + "\nCheck the name given to " +
           in.option + ".");
+  // A NUL byte would end the text early without a word.
+  const void* nul = memchr(in.text, 0, in.size);
+  if (nul)
+    inputerror(in, static_cast<const char*>(nul) - in.text, "NUL byte in the file",
+               "Remove it: the file must be plain text.");
+}
+
+bool loadinputfile(const std::string& fname, InputFile& file, InputText& in) {
+  FILE* f = fopen(fname.c_str(), "rb");
+  if (!f) return false;
   struct stat st;
   bool regular = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
   size_t size = regular ? static_cast<size_t>(st.st_size) : 0;
@@ -66,11 +75,7 @@ void readinputfile(const std::string& fname, InputFile& file, InputText& in) {
   fclose(f);
   in.file = fname;
   in.size = size;
-  // A NUL byte would end the text early without a word.
-  const void* nul = memchr(in.text, 0, in.size);
-  if (nul)
-    inputerror(in, static_cast<const char*>(nul) - in.text, "NUL byte in the file",
-               "Remove it: the file must be plain text.");
+  return true;
 }
 
 int inputline(const InputText& in, size_t pos) {
@@ -86,6 +91,7 @@ size_t bomlength(const char* s) {
 }
 
 void inputerror(const InputText& in, size_t pos, const std::string& what, const std::string& todo) {
+  failquietly();
   if (pos > in.size) pos = in.size;
   size_t start = pos, end = pos;
   while (start > 0 && in.text[start - 1] != '\n') start--;

@@ -27,6 +27,10 @@ struct InputFile {
 // in.option names what reads it, for the messages.
 void readinputfile(const std::string& fname, InputFile& file, InputText& in);
 
+// The same without the checks: false (errno set) when the file cannot be opened; NUL bytes
+// are left in the text.
+bool loadinputfile(const std::string& fname, InputFile& file, InputText& in);
+
 // Line (from 1) of a byte offset.
 int inputline(const InputText& in, size_t pos);
 

@@ -5,7 +5,10 @@
 #include <cstring>
 #include <string>
 
+#include "parallel/pool.h"
+#include "trees/chunkread.h"
 #include "trees/fatal.h"
+#include "trees/inputtext.h"
 #include "trees/genemap.h"
 #include "trees/rootedtree.h"
 #include "trees/tokenizer.h"
@@ -25,6 +28,12 @@ struct LineReader {
   }
 };
 
+// A NUL byte would silently cut the tree text short.
+void checkline(const char* fname, const char* line, size_t len) {
+  if (strlen(line) != len)
+    fatal(std::string(fname) + ":" + std::to_string(linenum) + ": NUL byte in the line");
+}
+
 // Calls make(line) for every line of the file, line end included; lines of any length are
 // read whole, never split.
 template <class Make>
@@ -35,10 +44,63 @@ void readlines(const char* fname, Make make) {
   initlinenuminfo(fname);
   ssize_t len;
   while ((len = getline(&r.line, &r.cap, r.f)) >= 0) {
-    // A NUL byte would silently cut the tree text short.
-    if (strlen(r.line) != static_cast<size_t>(len))
-      fatal(std::string(fname) + ":" + std::to_string(linenum) + ": NUL byte in the line");
+    checkline(fname, r.line, static_cast<size_t>(len));
     make(r.line);
+  }
+}
+
+// Offset just after the line end at or after p, or the end of the text.
+size_t lineafter(const InputText& in, size_t p) {
+  const void* nl = memchr(in.text + p, '\n', in.size - p);
+  return nl ? static_cast<const char*>(nl) - in.text + 1 : in.size;
+}
+
+// readgtree on the threads: the whole file in memory, its chunks of lines parsed quietly,
+// then from the first line that failed on, line by line as readlines does.
+void readgtreechunks(const char* fname, std::vector<UnrootedTree*>& gtree) {
+  InputFile buf;
+  InputText in;
+  if (!loadinputfile(fname, buf, in)) fatal(std::string("Cannot open file ") + fname);
+  std::vector<ReadChunk> chunks = cutchunks(in, false);
+  readchunks(chunks, [&](ReadChunk& c) {
+    std::string line;
+    for (size_t p = c.begin; p < c.end;) {
+      size_t end = lineafter(in, p);
+      line.assign(in.text + p, end - p);
+      size_t names = c.species.names.size();
+      try {
+        if (memchr(line.data(), 0, line.size())) throw QuietFailure();
+        c.trees.push_back(new UnrootedTree(&line[0]));
+      } catch (QuietFailure&) {
+        c.failed = true;
+        c.failat = p;
+        c.namesbefore = names;
+        return;
+      }
+      p = end;
+    }
+  });
+  size_t resume = chunks.empty() ? 0 : in.size;
+  size_t k = 0;
+  for (; k < chunks.size(); k++) {
+    ReadChunk& c = chunks[k];
+    takechunk(c, c.trees.size(), c.failed ? c.namesbefore : c.species.names.size(), gtree);
+    if (c.failed) {
+      resume = c.failat;
+      break;
+    }
+  }
+  for (; k < chunks.size(); k++) dropchunk(chunks[k]);
+  // The main thread read chunks too, on its own counters: they start again here.
+  initlinenuminfo(fname);
+  passlines(in.text, 0, resume);
+  std::string line;
+  for (size_t p = resume; p < in.size;) {
+    size_t end = lineafter(in, p);
+    line.assign(in.text + p, end - p);
+    checkline(fname, line.c_str(), line.size());
+    gtree.push_back(new UnrootedTree(&line[0]));
+    p = end;
   }
 }
 
@@ -57,6 +119,9 @@ void readstree(const char* fname, std::vector<RootedTree*>& stree) {
 
 void readgtree(const char* fname, std::vector<UnrootedTree*>& gtree) {
   genelistfile = fname;
-  readlines(fname, [&](char* line) { gtree.push_back(new UnrootedTree(line)); });
+  if (threadcount() > 1)
+    readgtreechunks(fname, gtree);
+  else
+    readlines(fname, [&](char* line) { gtree.push_back(new UnrootedTree(line)); });
   genelistfile = nullptr;
 }

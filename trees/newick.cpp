@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
+#include "parallel/pool.h"
+#include "trees/chunkread.h"
+#include "trees/fatal.h"
 #include "trees/genemap.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
@@ -148,7 +152,7 @@ size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
     size_t pos;
     int children;
   };
-  static std::vector<Open> open;
+  static thread_local std::vector<Open> open;
   open.clear();
   size_t p = pos;
   for (;;) {
@@ -284,7 +288,7 @@ UnrootedTree::UnrootedTree(const NewickTree& nw) : UnrootedTree() {
   std::fill(brlen, brlen + total, NOLENGTH);
   bool mapped = genemapactive();
   if (gsid || mapped) leaflabels = new char*[n]();
-  static std::vector<short> stack;
+  static thread_local std::vector<short> stack;
   stack.clear();
   short nextleaf = 0, nextinternal = static_cast<short>(n);
   bool joined = false;
@@ -339,28 +343,91 @@ T* optiontree(char* text, bool gene, const char* option) {
   return new T(t);
 }
 
-// Calls make(in, pos) at the start of each tree of the file; make returns the offset after it.
+// Where the next tree of a list file starts, from p: blanks, comments, byte-order marks and
+// lines starting with # skipped.
+size_t nexttree(const InputText& in, size_t p) {
+  for (;;) {
+    p = skip(in, p, true);
+    if (bomlength(in.text + p)) {
+      p += 3;
+    } else if (in.text[p] == '#') {
+      while (p < in.size && in.text[p] != '\n') p++;
+    } else {
+      return p;
+    }
+  }
+}
+
+// Calls make(in, pos) at the start of each tree of the text from p on; make returns the
+// offset after it.
+template <class Make>
+void readnewickfrom(const InputText& in, size_t p, Make make) {
+  for (;;) {
+    p = nexttree(in, p);
+    if (p >= in.size) return;
+    p = make(in, p);
+  }
+}
+
 template <class Make>
 void readnewicklist(const char* fname, const char* option, Make make) {
   InputFile buf;
   InputText in;
   in.option = option;
   readinputfile(fname, buf, in);
-  size_t p = 0;
-  for (;;) {
-    for (;;) {
-      p = skip(in, p, true);
-      if (bomlength(in.text + p)) {
-        p += 3;
-      } else if (in.text[p] == '#') {
-        while (p < in.size && in.text[p] != '\n') p++;
-      } else {
-        break;
+  readnewickfrom(in, 0, make);
+}
+
+// readnewickgtrees on the threads. A chunk begins at a line start, which need not be where
+// a tree starts (a tree may span lines, a comment too): it is taken only when reading the file
+// from its start arrives at the tree the chunk began with.
+void readnewickgchunks(const char* fname, std::vector<UnrootedTree*>& gtree) {
+  InputFile buf;
+  InputText in;
+  in.option = "-G";
+  readinputfile(fname, buf, in);
+  std::vector<ReadChunk> chunks = cutchunks(in, true);
+  readchunks(chunks, [&](ReadChunk& c) {
+    NewickTree t;
+    c.first = SIZE_MAX;
+    for (size_t p = c.begin;;) {
+      size_t names = c.species.names.size();
+      try {
+        size_t s = nexttree(in, p);
+        if (c.first == SIZE_MAX) c.first = s;
+        if (s >= c.end || s >= in.size) {
+          c.next = s;
+          return;
+        }
+        p = readnewick(in, s, true, t);
+        c.trees.push_back(new UnrootedTree(t));
+      } catch (QuietFailure&) {
+        c.failed = true;
+        c.failat = p;
+        c.namesbefore = names;
+        return;
       }
     }
-    if (p >= in.size) return;
-    p = make(in, p);
-  }
+  });
+  // The main thread reads the file as one thread does, but where a chunk's first tree starts
+  // it takes the chunk's trees and goes on where the chunk ended, or at the tree the chunk
+  // could not read. A chunk that began inside a tree or comment is passed by.
+  NewickTree t;
+  size_t k = 0;
+  readnewickfrom(in, 0, [&](const InputText& in, size_t p) {
+    // SIZE_MAX: the chunk found no start at all (it began inside a comment never closed).
+    while (k < chunks.size() && (chunks[k].first < p || chunks[k].first == SIZE_MAX))
+      dropchunk(chunks[k++]);
+    if (k < chunks.size() && chunks[k].first == p) {
+      ReadChunk& c = chunks[k++];
+      takechunk(c, c.trees.size(), c.failed ? c.namesbefore : c.species.names.size(), gtree);
+      return c.failed ? c.failat : c.next;
+    }
+    size_t q = readnewick(in, p, true, t);
+    gtree.push_back(new UnrootedTree(t));
+    return q;
+  });
+  for (; k < chunks.size(); k++) dropchunk(chunks[k]);
 }
 
 }  // namespace
@@ -401,6 +468,10 @@ void readnewickstrees(const char* fname, std::vector<RootedTree*>& stree) {
 }
 
 void readnewickgtrees(const char* fname, std::vector<UnrootedTree*>& gtree) {
+  if (threadcount() > 1) {
+    readnewickgchunks(fname, gtree);
+    return;
+  }
   NewickTree t;
   readnewicklist(fname, "-G", [&](const InputText& in, size_t p) {
     size_t q = readnewick(in, p, true, t);

@@ -18,7 +18,19 @@ int getspecies(char* text, int len) {
   return registerspecies(len ? std::string(text, len) : std::string(text));
 }
 
+thread_local LocalSpecies* localspecies = nullptr;
+
 int registerspecies(const std::string& name) {
+  if (localspecies) {
+    auto it = localspecies->ids.find(name);
+    if (it != localspecies->ids.end()) return it->second;
+    int id = static_cast<int>(localspecies->names.size());
+    // The global table has at least as many names by then: left to the main thread.
+    if (id >= MAXSPECIES) throw QuietFailure();
+    localspecies->ids.emplace(name, id);
+    localspecies->names.push_back(name);
+    return id;
+  }
   auto it = specnames2id.find(name);
   if (it != specnames2id.end()) return it->second;
   int id = static_cast<int>(specnames.size());

@@ -1,6 +1,7 @@
 #pragma once
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // Species ids are stored as 16-bit signed values in trees.
@@ -17,6 +18,15 @@ extern int gspos;
 
 int getspecies(char* text, int len);
 int registerspecies(const std::string& name);
+
+// Species names met by one worker thread, numbered in the order it met them. While a thread
+// has one (localspecies), registerspecies numbers names there; the main thread then gives
+// the names their ids in reading order and renumbers the thread's trees.
+struct LocalSpecies {
+  std::vector<std::string> names;
+  std::unordered_map<std::string, int> ids;
+};
+extern thread_local LocalSpecies* localspecies;
 
 // Species id of a gene-tree leaf label of length len: from the --map file when one was given,
 // else under the current -l rule. A label that yields none is a fatal error.

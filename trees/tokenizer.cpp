@@ -6,13 +6,30 @@
 
 #include "trees/fatal.h"
 
-int linenum = 0, charnum = 0;
-const char* inputfilename = nullptr;
+thread_local int linenum = 0, charnum = 0;
+thread_local const char* inputfilename = nullptr;
 
 void initlinenuminfo(const char* fname) {
   linenum = 1;
   charnum = 0;
   inputfilename = fname;
+}
+
+void passlines(const char* text, size_t from, size_t to) {
+  size_t p = from;
+  while (p < to) {
+    const void* nl = memchr(text + p, '\n', to - p);
+    size_t end = nl ? static_cast<const char*>(nl) - text + 1 : to;
+    size_t len = end - p;
+    // Arriving at the line end resets the column to 1; the step past it makes 2.
+    if (len >= 2 && text[end - 1] == '\n') {
+      linenum++;
+      charnum = 2;
+    } else {
+      charnum += static_cast<int>(len);
+    }
+    p = end;
+  }
 }
 
 void printlinepos() {
@@ -42,6 +59,7 @@ char* getTok(char* s, int& p, int treenr) {
     step(s, p);
     return tok;
   }
+  failquietly();
   if (treenr >= 0) std::cerr << "Tree nr " << treenr << ". ";
   printlinepos();
   std::cerr << " parse error - expected expected LABEL, '(', ')' or ','; found: '";
@@ -57,6 +75,7 @@ void checkparsing(char* s) {
       step(s, p);
       continue;
     }
+    failquietly();
     printlinepos();
     std::cerr << "EOLN, EOF or ';' expected, found '" << (s + p) << "'" << std::endl;
     kelvoraexit(-1);
@@ -64,6 +83,7 @@ void checkparsing(char* s) {
 }
 
 void expectTok(const char* tok, char* s, int p) {
+  failquietly();
   printlinepos();
   std::cerr << "parse error - expected #" << tok << "#" << std::endl;
   int i = 0;

@@ -1,11 +1,16 @@
 #pragma once
 #include <cstddef>
 
-// Input position for parse messages; reset only when a tree list file is opened.
-extern int linenum, charnum;
-extern const char* inputfilename;
+// Input position for parse messages; reset only when a tree list file is opened. Per thread:
+// gene trees parsed on worker threads count on copies that nothing prints.
+extern thread_local int linenum, charnum;
+extern thread_local const char* inputfilename;
 
 void initlinenuminfo(const char* fname);
+// Moves this thread's counters as reading the lines of text[from, to) does when each line
+// holds a tree that parses: every position of a line but its first is stepped on, then the
+// end of the line's text.
+void passlines(const char* text, size_t from, size_t to);
 void printlinepos();
 char* getTok(char* s, int& p, int treenr);
 void checkparsing(char* s);

@@ -12,6 +12,7 @@ Tree::~Tree() {
 }
 
 void treetoolarge(int leaves) {
+  failquietly();
   // The size message goes to standard output.
   std::cout << "Tree is too large. " << leaves << " leaves." << std::endl;
   std::cout << "Compile with SPLARGE or SPMED macro." << std::endl;
@@ -24,6 +25,7 @@ void Tree::init(int leaves, int internal, const char* text) {
   total = leaves + internal;
   if (leaves > MAXLEAVES) treetoolarge(leaves);
   if (internal <= 0) {
+    failquietly();
     if (text) std::cout << text << std::endl;
     fatal("Trees composed of leaves only are not allowed");
   }

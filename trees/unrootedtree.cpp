@@ -13,7 +13,7 @@
 
 // Parentheses open in the text being parsed. Reset for every tree: a test build may unwind
 // out of parse through its exit hook.
-static int nesting = 0;
+static thread_local int nesting = 0;
 
 const int offset[6] = {1, 2, 1, -1, -2, -1};
 
@@ -103,6 +103,7 @@ double UnrootedTree::parseBranchLen(char* text, int& pos, int treenr) {
   double len;
   if (sscanf(buf, "%lf", &len) != 1) {
     // No line end and its own exit status, as documented for a bad length.
+    failquietly();
     std::cerr << "Parse error: number expected after :";
     kelvoraexit(-10);
   }

@@ -7,8 +7,8 @@
 # Each COMMAND is a program with leading arguments, such as 'kelvora --threads 2' or
 # 'mpirun -np 2 kelvora'; the line's arguments follow it. Lines run in a folder holding
 # species.txt and genes.txt, a collection made by kvgen large enough to be shared out,
-# small.txt, a few tiny gene trees, and unknown.txt, a gene tree with a species that
-# species.txt lacks; '#' starts a comment line.
+# small.txt, a few tiny gene trees, unknown.txt, a gene tree with a species that
+# species.txt lacks, and the files below for the readers; '#' starts a comment line.
 set -u
 kvgen=$1 scratch=$2 runs=$3
 shift 3
@@ -17,6 +17,21 @@ rm -rf "$scratch" && mkdir -p "$scratch/data" || exit 1
   exit 1
 printf '%s\n' '(s0,s1,(s2,s3))' '((s0,s0),(s1,s2),s3)' '(s0,(s1,(s2,(s3,s4))),s0)' >"$scratch/data/small.txt"
 printf '%s\n' '(s0,s1,(s2,zz))' >"$scratch/data/unknown.txt"
+# Gene-tree files that the readers share out over threads in chunks of lines: bad trees far
+# into them (two each: the first in the file is the one to report), a NUL byte, labels under
+# a -l rule, and Newick with a tree over many lines, comments over lines (some of their lines
+# ending in ';', where a chunk may start) and comment lines.
+(
+  cd "$scratch/data" &&
+    awk 'NR == 123 { sub(/\)/, "") } NR == 301 { sub(/,/, "%") } { print }' genes.txt >bad.txt &&
+    { head -n 199 genes.txt; printf '(s0,\0s1,s2)\n'; tail -n +200 genes.txt; } >nul.txt &&
+    sed 's/\(s[0-9]*\)/\1_g/g' genes.txt >labels.txt &&
+    awk 'NR == 250 { sub(/_g/, "") } { print }' labels.txt >badlabels.txt &&
+    awk 'NR % 40 == 0 { print "[a comment;"; print "  over lines;"; print "]" }
+         NR % 70 == 0 { print "# a comment line;" } { print }' genes.txt |
+      sed 's/,/,\n  /g; s/)$/);/' >newick.txt &&
+    awk 'NR == 5000 { sub(/s/, "'"'"'s") } NR == 9000 { sub(/,/, ",,") } { print }' newick.txt >badnewick.txt
+) || exit 1
 
 stamp='[0-9]\{8\}\.[0-9]\{6\}'
 # One run's outputs as one text: status, outputs, then each written file under a name
@@ -27,7 +42,7 @@ summary() {  # folder
   echo "== stdout"; sed "s/$stamp/TIME/g" "$d/.stdout"
   echo "== stderr"; cat "$d/.stderr"
   for f in $(cd "$d" && ls | sed "s/$stamp/TIME/" | sort); do
-    case $f in species.txt|genes.txt|small.txt|unknown.txt) continue ;; esac
+    [ -e "$scratch/data/$f" ] && continue
     real=$(cd "$d" && ls | grep -x "$(printf '%s' "$f" | sed 's/TIME/[0-9]\\{8\\}\\.[0-9]\\{6\\}/')" | head -1)
     echo "== file $f"
     if [ "$f" = kelvora.log ]; then

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -10,11 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "parallel/pool.h"
 #include "tests/randomtrees.h"
+#include "trees/chunkread.h"
 #include "trees/genemap.h"
 #include "trees/listfiles.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
+#include "trees/tokenizer.h"
 #include "trees/unrootedtree.h"
 
 namespace {
@@ -221,3 +225,78 @@ TEST(Newick, FaultsNameThePlace) {
 }
 
 }  // namespace
+
+namespace {
+
+// Back to one thread and the usual chunk size however a test ends.
+struct OneThreadAfter {
+  size_t bytes = readchunkbytes;
+  ~OneThreadAfter() {
+    setthreads(1);
+    readchunkbytes = bytes;
+  }
+};
+
+}  // namespace
+
+// Read on three threads in chunks of a few lines, a list file of either kind gives the trees
+// of a one-thread read, leaves the line counters where it does, and numbers its new species
+// in the order their first leaves stand in the file. Newick files have trees and comments
+// over several lines, so chunks often start inside one and must be read again.
+TEST(Newick, ThreadsReadListFilesAsOneThread) {
+  OneThreadAfter after;
+  std::mt19937 rng(31);
+  for (int round = 0; round < 24; round++) {
+    const bool newick = round % 2;
+    auto names = speciesnames(3 + rng() % 8, "rd" + std::to_string(round) + "n");
+    std::string file;
+    for (int i = 0, n = 1 + rng() % 80; i < n; i++) {
+      std::string text = randomgenetext(rng, names, 3 + rng() % 25);
+      if (!newick) {
+        file += text + "\n";
+        continue;
+      }
+      std::string nw = decorate(rng, text);
+      if (nw.find(';') == std::string::npos)
+        for (char& c : nw)
+          if (c == '\n') c = ' ';
+      file += nw + (rng() % 3 ? "\n" : "\n# a line;\n[over;\n lines;]\n");
+    }
+    if (rng() % 2) file.pop_back();  // the last line without its line end
+    writefile("chunks.txt", file);
+    auto read = [&](std::vector<UnrootedTree*>& out) {
+      if (newick)
+        readnewickgtrees("chunks.txt", out);
+      else
+        readgtree("chunks.txt", out);
+    };
+    readchunkbytes = 1 + rng() % 300;
+    setthreads(3);
+    const size_t before = specnames.size();
+    std::vector<UnrootedTree*> many, one;
+    read(many);
+    const int manyline = linenum, manychar = charnum;
+    std::vector<std::string> firstseen;
+    for (UnrootedTree* G : many)
+      for (int v = 0; v < G->leaves; v++) {
+        const std::string& name = specnames[G->lab[v]];
+        if (std::find(firstseen.begin(), firstseen.end(), name) == firstseen.end())
+          firstseen.push_back(name);
+      }
+    EXPECT_EQ(std::vector<std::string>(specnames.begin() + before, specnames.end()), firstseen)
+        << round;
+    setthreads(1);
+    read(one);
+    if (!newick) {
+      EXPECT_EQ(manyline, linenum) << round;
+      EXPECT_EQ(manychar, charnum) << round;
+    }
+    ASSERT_EQ(many.size(), one.size()) << round;
+    for (size_t i = 0; i < one.size(); i++) {
+      samegene(*many[i], *one[i]);
+      delete many[i];
+      delete one[i];
+    }
+  }
+  remove("chunks.txt");
+}
