@@ -242,6 +242,14 @@ size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
   }
 }
 
+// The two subtrees a closing bracket joins, left one first, off the builders' stack.
+static void poptwo(std::vector<short>& stack, short& first, short& second) {
+  second = stack.back();
+  stack.pop_back();
+  first = stack.back();
+  stack.pop_back();
+}
+
 RootedTree::RootedTree(const NewickTree& nw) : RootedTree() {
   init(nw.leaves, nw.leaves - 1, nullptr);
   // Which species this tree named, and where: stamped per tree, so never cleared.
@@ -265,10 +273,8 @@ RootedTree::RootedTree(const NewickTree& nw) : RootedTree() {
       stack.push_back(v);
       continue;
     }
-    short right = stack.back();
-    stack.pop_back();
-    short left = stack.back();
-    stack.pop_back();
+    short left, right;
+    poptwo(stack, left, right);
     short v = nextinternal++;
     son[v] = right;
     son[v - leaves] = left;
@@ -311,10 +317,8 @@ UnrootedTree::UnrootedTree(const NewickTree& nw) : UnrootedTree() {
       stack.push_back(v);
       continue;
     }
-    short second = stack.back();
-    stack.pop_back();
-    short first = stack.back();
-    stack.pop_back();
+    short first, second;
+    poptwo(stack, first, second);
     if (it.kind == NewickItem::CLOSE || it.kind == NewickItem::JOIN) {
       double len = it.kind == NewickItem::CLOSE && it.haslength ? it.length : NOLENGTH;
       stack.push_back(createNode3(first, second, len, nextinternal));

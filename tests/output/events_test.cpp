@@ -11,6 +11,7 @@
 #include "output/eventfiles.h"
 #include "output/reconciliation.h"
 #include "tests/output/slowoutput.h"
+#include "tests/reconcile/slowrecon.h"
 #include "tests/randomtrees.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
@@ -18,12 +19,6 @@
 namespace {
 
 long sum(const std::vector<long>& v) { return std::accumulate(v.begin(), v.end(), 0L); }
-
-std::string rooting(UnrootedTree& G, short r) {
-  std::ostringstream s;
-  G.printrooting(s, r);
-  return s.str();
-}
 
 std::string clade(RootedTree& S, short v) {
   std::ostringstream s;
@@ -53,7 +48,7 @@ TEST(Events, RandomCollectionsAgainstACountFromScratch) {
     DlCost total(0, 0);
     for (UnrootedTree* G : gtree) {
       short r = G->findoptimal(S);
-      slowaddevents(slowreconcile(rooting(*G, r), S), S, slow);
+      slowaddevents(slowreconcile(rootingtext(*G, r), S), S, slow);
       total = total + G->dlcost(S, r);
     }
     ASSERT_EQ(ev.dup, slow.dup) << s;

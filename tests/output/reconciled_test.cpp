@@ -13,6 +13,7 @@
 #include "output/reconciledfiles.h"
 #include "output/reconciliation.h"
 #include "tests/output/slowoutput.h"
+#include "tests/reconcile/slowrecon.h"
 #include "tests/randomtrees.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
@@ -77,9 +78,7 @@ struct Collection {
   }
   // -O's text of gene tree k (after reconciledtext has mapped it).
   std::string rooting(size_t k) {
-    std::ostringstream t;
-    gtree[k]->printrooting(t, gtree[k]->findoptimal(*S));
-    return t.str();
+    return rootingtext(*gtree[k], gtree[k]->findoptimal(*S));
   }
 };
 

@@ -21,12 +21,6 @@ std::string pair(DlCost c) {
   return s.str();
 }
 
-std::string rooting(UnrootedTree& G, short v) {
-  std::ostringstream s;
-  G.printrooting(s, v);
-  return s.str();
-}
-
 TEST(DlCost, SmallestGeneTree) {
   std::string s = "((da,db),dc)", g = "(da,db,dc)";
   RootedTree S(s.data());
@@ -47,16 +41,16 @@ void checkall(RootedTree& S, UnrootedTree& G, const std::string& what) {
   for (short v = 0; v < G.total; v++) {
     SlowCosts c = slowcosts(G, v, S);
     DlCost d = G.dlcost(S, v), o = G.dlcost(S, G.parent[v]);
-    ASSERT_EQ(d.dup, c.dup) << what << " rooting " << rooting(G, v);
-    ASSERT_EQ(d.loss, c.loss) << what << " rooting " << rooting(G, v);
+    ASSERT_EQ(d.dup, c.dup) << what << " rooting " << rootingtext(G, v);
+    ASSERT_EQ(d.loss, c.loss) << what << " rooting " << rootingtext(G, v);
     ASSERT_EQ(pair(d), pair(o));
     mindup = std::min(mindup, c.dup);
     minloss = std::min(minloss, c.loss);
   }
   short r = G.findoptimal(S);
   DlCost best = G.dlcost(S, r);
-  ASSERT_EQ(best.dup, mindup) << what << " found " << rooting(G, r);
-  ASSERT_EQ(best.loss, minloss) << what << " found " << rooting(G, r);
+  ASSERT_EQ(best.dup, mindup) << what << " found " << rootingtext(G, r);
+  ASSERT_EQ(best.loss, minloss) << what << " found " << rootingtext(G, r);
 }
 
 TEST(DlCost, OptimalRootingHasTheFewestDuplicationsAndLosses) {

@@ -100,8 +100,12 @@ SlowCosts slowcosts(const std::string& text, RootedTree& S) {
   return c;
 }
 
-SlowCosts slowcosts(UnrootedTree& G, short v, RootedTree& S) {
+std::string rootingtext(UnrootedTree& G, short v) {
   std::ostringstream text;
   G.printrooting(text, v);
-  return slowcosts(text.str(), S);
+  return text.str();
+}
+
+SlowCosts slowcosts(UnrootedTree& G, short v, RootedTree& S) {
+  return slowcosts(rootingtext(G, v), S);
 }

@@ -19,5 +19,8 @@ SlowCosts slowcosts(const std::string& rootedtext, RootedTree& S);
 // The same for the rooting of G at directed node v (through its printed rooting).
 SlowCosts slowcosts(UnrootedTree& G, short v, RootedTree& S);
 
+// The text of G rooted at directed node v.
+std::string rootingtext(UnrootedTree& G, short v);
+
 // The LCA by walking parents from the deeper node; depths counted by walking to the root.
 short slowlca(RootedTree& S, short a, short b);
