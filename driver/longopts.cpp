@@ -52,6 +52,7 @@ const LongOption table[] = {
      [](const char* n, const char* v) { longopt.keep = wholenumber(n, v, 1, 100000000); }},
     {"perturb", true,
      [](const char* n, const char* v) { longopt.perturb = wholenumber(n, v, 0, 1000000000); }},
+    {"fuse", false, [](const char*, const char*) { longopt.fuse = true; }},
     {"threads", true,
      [](const char* n, const char* v) { longopt.threads = (int)wholenumber(n, v, 0, 4096); }},
     {"newick", false, [](const char*, const char*) { longopt.newick = true; }},

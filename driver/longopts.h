@@ -13,6 +13,7 @@ struct LongOptions {
   double timelimit = -1;     // --time-limit SECONDS (-1: none)
   long keep = -1;            // --keep N: trees kept by the store (-1: default of the search)
   long perturb = 0;          // --perturb N: rounds of random moves and climbs after --spr
+  bool fuse = false;         // --fuse: fuse the local optima of the --spr starts
   // Parallel work.
   int threads = 1;           // --threads N (0: all cores)
   // Input.

@@ -176,6 +176,8 @@ void help() {
       "  --keep N             with --spr, the trees kept whole and saved (default 100)\n"
       "  --perturb N          with --spr, then N rounds: two random SPR moves and a climb\n"
       "                       near them, kept when no worse (default 0)\n"
+      "  --fuse               with --spr, climb each start near its place, fuse its local\n"
+      "                       optimum with the earlier ones, then climb the best tree\n"
       "  --time-limit SECONDS end -Y at the next subtree or step after the limit (start trees\n"
     "                       count), report and save\n"
       "  --seed N             seed of the random generator (default: the clock)\n"

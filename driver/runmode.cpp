@@ -61,9 +61,18 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
       if (!s) fatal("Cannot create initial random species tree");
       stree.push_back(s);
     }
-    for (int i = 0; i < longopt.greedy; i++) stree.push_back(greedyspeciestree(gtree));
+    // A fusing search makes its stepwise-addition starts as it goes: at least one first.
+    SprOptions spr;
+    if (longopt.spr && longopt.fuse)
+      spr.laterstarts = std::max(0, longopt.greedy - (stree.empty() ? 1 : 0));
+    for (int i = spr.laterstarts; i < longopt.greedy; i++)
+      stree.push_back(greedyspeciestree(gtree));
+    spr.makestart = [&gtree]() { return greedyspeciestree(gtree); };
+    if (longopt.keep > 0) spr.keep = longopt.keep;
+    spr.perturb = longopt.perturb;
+    spr.fuse = longopt.fuse;
     if (longopt.spr)
-      sprsearch(stree, gtree, longopt.keep > 0 ? longopt.keep : sprdefaultkeep, longopt.perturb);
+      sprsearch(stree, gtree, spr);
     else
       smpexplore2(stree, gtree, nnimaxdepth);
     writebest();

@@ -7,6 +7,7 @@
 
 #include "reconcile/costformat.h"
 #include "search/nnisearch.h"
+#include "search/fuse.h"
 #include "search/searchcontrol.h"
 #include "search/sprwalk.h"
 #include "store/arrtab.h"
@@ -79,6 +80,12 @@ struct SprRun {
                      entry);
   }
 
+  std::vector<short> encoding() {
+    std::vector<short> enc(W.reprlen());
+    W.repr(enc.data());
+    return enc;
+  }
+
   void prepare(const std::vector<short>& enc) {
     TreeRepr r(const_cast<short*>(enc.data()), static_cast<int>(enc.size()), 0);
     W.replace(&r);
@@ -106,11 +113,14 @@ struct SprRun {
 
 }  // namespace
 
-void sprsearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& genes, long keep,
-               long perturb) {
+void sprsearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& genes,
+               const SprOptions& o) {
   checkstarts(starts);
   RootedTree& W = *starts[0];
-  SprRun run(W, genes, keep);
+  SprRun run(W, genes, o.keep);
+  const bool fuse = o.fuse;
+  const long perturb = o.perturb;
+  int made = 0;
   run.walk.start(W.initGTS(genes, 1));
   run.walk.moves = 1;
   KeptStore::Entry* entry = nullptr;
@@ -197,13 +207,62 @@ void sprsearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& gen
     }
   };
 
+  // With fusing, each start is climbed over its near moves only, and its local optimum is
+  // fused with those of the starts before; the best tree is climbed over the whole
+  // neighbourhood at the end.
+  std::vector<std::pair<double, std::vector<short>>> optima;
+  auto fuseoptima = [&]() {
+    optima.emplace_back(run.walk.cost().mut(), run.encoding());
+    std::stable_sort(optima.begin(), optima.end(),
+                     [](const auto& x, const auto& y) { return x.first < y.first; });
+    std::vector<short> fused = optima[0].second;
+    double cost = optima[0].first;
+    bool improved = false;
+    for (size_t k = 1; k < optima.size() && !stopped; k++) {
+      for (bool again = true; again && !stopped;) {
+        again = false;
+        for (const auto& cand : fusecandidates(fused, optima[k].second)) {
+          run.prepare(cand);
+          run.offer(entry);
+          if (run.walk.cost().mut() < cost) {
+            fused = cand;
+            cost = run.walk.cost().mut();
+            std::cout << "Fusion: " << costtext(cost) << std::endl;
+            improved = again = true;
+            break;
+          }
+          if (searchstop()) {
+            stopped = true;
+            break;
+          }
+        }
+      }
+    }
+    if (!improved || stopped) return;
+    run.prepare(fused);
+    best = cost;
+    step++;
+    climb(0, true, nullptr);
+    optima.emplace_back(run.walk.cost().mut(), run.encoding());
+  };
+
   for (size_t i = 0; !stopped;) {
-    climb(nnibigsteps, false, nullptr);
+    if (fuse) {
+      climb(0, true, nullptr);
+      if (!stopped) fuseoptima();
+    } else {
+      climb(nnibigsteps, false, nullptr);
+    }
     if (stopped || searchstop()) break;
 
     // The next start tree that the store has not met yet.
     bool next = false;
-    while (!next && ++i < starts.size()) {
+    while (!next) {
+      if (++i == starts.size()) {
+        if (made == o.laterstarts || searchstop()) break;
+        starts.push_back(o.makestart());
+        made++;
+      }
       std::vector<short> enc(W.reprlen());
       starts[i]->repr(enc.data());
       run.prepare(enc);
@@ -213,6 +272,14 @@ void sprsearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& gen
       next = true;
     }
     if (!next) break;
+  }
+  if (fuse && !stopped && !searchstop()) {
+    std::stable_sort(optima.begin(), optima.end(),
+                     [](const auto& x, const auto& y) { return x.first < y.first; });
+    run.prepare(optima[0].second);
+    best = run.walk.cost().mut();
+    step++;
+    climb(nnibigsteps, false, nullptr);
   }
 
   // Iterated local search: random SPR moves kick the best tree out of its local optimum and a

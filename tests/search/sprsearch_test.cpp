@@ -163,11 +163,10 @@ struct SearchRun {
   std::vector<std::string> saved;  // lines of the saved store
 };
 
-SearchRun runsearch(std::vector<RootedTree*> starts, Genes& genes, long keep,
-                    long perturb = 0) {
+SearchRun runsearch(std::vector<RootedTree*> starts, Genes& genes, SprOptions o) {
   ScratchDir scratch;
   testing::internal::CaptureStdout();
-  sprsearch(starts, genes.v, keep, perturb);
+  sprsearch(starts, genes.v, o);
   SearchRun r;
   r.out = testing::internal::GetCapturedStdout();
   std::vector<std::string> files = scratch.files(".kv.txt");
@@ -193,11 +192,12 @@ void checksaved(const SearchRun& r, Genes& genes, size_t keep) {
 }
 
 // On small collections the SPR search from a random start and four stepwise-addition starts
-// ends at the optimum found by trying every rooted tree; every saved tree has its fresh cost, best first,
-// and no more than --keep of them.
+// ends at the optimum found by trying every rooted tree, with or without fusing (then three of
+// the starts made as the search goes); every saved tree has its fresh cost, best first, and no
+// more than --keep of them.
 TEST(SprSearch, ReachesTheExhaustiveOptimum) {
   std::mt19937 rng(11);
-  for (int inst = 0; inst < 60; inst++) {
+  for (int inst = 0; inst < 80; inst++) {
     auto names = speciesnames(4 + inst % 4, "x" + std::to_string(inst) + "_");
     Genes genes = randomgenes(rng, names, 4 + rng() % 8, 10);
     std::vector<std::string> trees;
@@ -211,13 +211,20 @@ TEST(SprSearch, ReachesTheExhaustiveOptimum) {
     std::vector<short> ids;
     for (const std::string& s : names) ids.push_back(specnames2id[s]);
     std::vector<std::unique_ptr<RootedTree>> greedy;
-    std::vector<RootedTree*> starts = {start.v[0]};
-    for (int k = 0; k < 4; k++) {
+    auto make = [&]() {
       greedy.emplace_back(greedyspeciestree(genes.v, ids));
-      starts.push_back(greedy.back().get());
-    }
-    SearchRun r = runsearch(starts, genes, 5);
+      return greedy.back().get();
+    };
+    SprOptions o;
+    o.keep = 5;
+    o.fuse = inst % 2 == 1;
+    o.laterstarts = o.fuse ? 3 : 0;
+    o.makestart = make;
+    std::vector<RootedTree*> starts = {start.v[0]};
+    for (int k = o.laterstarts; k < 4; k++) starts.push_back(make());
+    SearchRun r = runsearch(starts, genes, o);
     checksaved(r, genes, 5);
+    EXPECT_EQ(greedy.size(), 4u);
     EXPECT_EQ(std::stod(r.saved[0]), optimum) << r.out;
     EXPECT_NE(r.out.find("Optimal cost:" + r.saved[0].substr(0, r.saved[0].find(' ')) + "\n"),
               std::string::npos);
@@ -234,9 +241,12 @@ TEST(SprSearch, PerturbationKeepsTheBestAndTheCosts) {
     Genes genes = randomgenes(rng, names, 6 + rng() % 8, 12);
     const std::string text = randomrootedtext(rng, names);
     auto plainstart = species(text), kickedstart = species(text);
-    SearchRun plain = runsearch({plainstart.get()}, genes, 10);
+    SprOptions o;
+    o.keep = 10;
+    SearchRun plain = runsearch({plainstart.get()}, genes, o);
     srand(inst);
-    SearchRun kicked = runsearch({kickedstart.get()}, genes, 10, 15);
+    o.perturb = 15;
+    SearchRun kicked = runsearch({kickedstart.get()}, genes, o);
     checksaved(kicked, genes, 10);
     EXPECT_NE(kicked.out.find("\nPerturbation 15: "), std::string::npos) << kicked.out;
     EXPECT_LE(std::stod(kicked.saved[0]), std::stod(plain.saved[0])) << kicked.out;
