@@ -1,6 +1,7 @@
 #!/bin/bash
 # The species-tree searches side by side on real and simulated collections: the NNI search
-# (-Y) and the SPR search (-Y --spr), with wall time, cost reached and peak memory.
+# (-Y) and the SPR search (-Y --spr, and with --fuse), with wall time, cost reached and peak
+# memory.
 # Usage: bench/sprsearch.sh [build-dir] [data-dir]  (defaults build-release, ../shared/data)
 # PARTS chooses the collections (default: guigo16 treefam25 sim200 sim500 plants83).
 set -euo pipefail
@@ -76,4 +77,10 @@ if want plants83; then
   run "plants83 SPR, 10 min" -G "$data/plants83/genes.txt" -Y --spr --seed 1 --exact --time-limit 590
   run "plants83 SPR + perturbation, 10 min" -G "$data/plants83/genes.txt" -Y --spr --seed 1 --exact \
     --perturb 1000000 --time-limit 590
+  for s in 1 2 3; do
+    run "plants83 SPR 2 threads, seed $s" -G "$data/plants83/genes.txt" -Y --spr --seed "$s" --exact \
+      --threads 2 --time-limit 600
+    run "plants83 fused, 2 threads, seed $s" -G "$data/plants83/genes.txt" -Y --spr --fuse \
+      --greedy 6 --seed "$s" --exact --threads 2 --time-limit 600
+  done
 fi

@@ -60,24 +60,59 @@ void randommove(SprWalk& walk, RootedTree& W, std::vector<char>& region) {
   markaround(W, P, sprperturbreach, region);
 }
 
-struct SprRun {
+// One SPR search: the tree it works on, the store of trees met, and where it stands.
+class SprSearch {
+ public:
+  SprSearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& genes,
+            const SprOptions& o)
+      : starts(starts), W(*starts[0]), genes(genes), o(o), store(o.keep), walk(W, genes) {
+    walk.start(W.initGTS(genes, 1));
+    walk.moves = 1;
+    offer();
+    best = walk.cost().mut();
+  }
+
+  void run() {
+    for (size_t i = 0; !stopped;) {
+      if (o.fuse) {
+        climb(0, true, nullptr);
+        if (!stopped) fuseoptima();
+      } else {
+        climb(nnibigsteps, false, nullptr);
+      }
+      if (stopped || searchstop() || !nextstart(i)) break;
+    }
+    if (o.fuse && !stopped && !searchstop()) {
+      sortoptima();
+      prepare(optima[0].second);
+      best = walk.cost().mut();
+      step++;
+      climb(nnibigsteps, false, nullptr);
+    }
+    perturbation();
+    report();
+  }
+
+ private:
+  std::vector<RootedTree*>& starts;
   RootedTree& W;
   std::vector<UnrootedTree*>& genes;
+  const SprOptions& o;
   KeptStore store;
   SprWalk walk;
-  std::vector<short> buf;
-
-  SprRun(RootedTree& W, std::vector<UnrootedTree*>& genes, long keep)
-      : W(W), genes(genes), store(keep), walk(W, genes), buf(W.reprlen()) {}
+  KeptStore::Entry* entry = nullptr;  // the store's entry of the tree last offered
+  double best;                        // the cost a step must beat
+  int step = 1;
+  short rotation = 0;                 // the subtree a pass prunes first
+  bool stopped = false;
+  int made = 0;                       // starts made by o.makestart
+  // Local optima of the starts and of the fused trees, with their costs.
+  std::vector<std::pair<double, std::vector<short>>> optima;
 
   // Offers W in its present shape; true when the store had not met it.
-  bool offer(KeptStore::Entry*& entry) {
+  bool offer() {
     return store.add(walk.fingerprint(), walk.cost().mut(),
-                     [&](std::vector<short>& enc) {
-                       enc.assign(W.reprlen(), 0);
-                       W.repr(enc.data());
-                     },
-                     entry);
+                     [&](std::vector<short>& enc) { enc = encoding(); }, entry);
   }
 
   std::vector<short> encoding() {
@@ -99,93 +134,67 @@ struct SprRun {
     kelvoraexit(-1);
   }
 
-  void save() {
-    ArrTab tab;
-    for (auto& kv : store.trees()) {
-      std::vector<short> enc = kv.second.enc;
-      TreeRepr* entry = nullptr;
-      tab.add(enc.data(), static_cast<int>(enc.size()), kv.first, entry);
-    }
-    keepoptimal(tab);
-    tab.save();
+  bool pollstop() {
+    if (searchstop()) stopped = true;
+    return stopped;
   }
-};
 
-}  // namespace
-
-void sprsearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& genes,
-               const SprOptions& o) {
-  checkstarts(starts);
-  RootedTree& W = *starts[0];
-  SprRun run(W, genes, o.keep);
-  const bool fuse = o.fuse;
-  const long perturb = o.perturb;
-  int made = 0;
-  run.walk.start(W.initGTS(genes, 1));
-  run.walk.moves = 1;
-  KeptStore::Entry* entry = nullptr;
-  run.offer(entry);
-  double best = run.walk.cost().mut();
-  int step = 1;
-  short rotation = 0;
-  bool stopped = false;
+  // Prunes each subtree in turn (those the region marks, when given) and regrafts it within
+  // radius edges (everywhere with a negative radius); the first subtree whose best place beats
+  // the tree moves there. True when one did.
+  bool pass(int radius, std::vector<char>* region, long& processed, long& newtrees, int& pruned) {
+    for (int k = 0; k < W.total; k++) {
+      const short P = static_cast<short>((rotation + k) % W.total);
+      if (P == W.root || (region && !(*region)[P])) continue;
+      if (pruned++ % 10 == 0) std::cout << "." << std::flush;
+      double bestplace = best;
+      SprPlace place;
+      long before = walk.moves;
+      walk.walk(
+          P,
+          [&](const SprPlace& here) {
+            double f = walk.cost().mut();
+            if (offer()) newtrees++;
+            if (f < bestplace) {
+              bestplace = f;
+              place = here;
+            }
+            return true;
+          },
+          radius);
+      if (bestplace < best) {
+        walk.go(P, place);
+        processed += walk.moves - before;
+        if (walk.cost().mut() != bestplace) costerror(bestplace);
+        best = bestplace;
+        rotation = static_cast<short>((P + 1) % W.total);
+        if (region) markaround(W, P, sprperturbreach, *region);
+        pollstop();
+        return true;
+      }
+      processed += walk.moves - before;
+      if (pollstop()) return false;
+    }
+    return false;
+  }
 
   // Steps from W until no step improves it; with bigsteps, that many more steps go on from the
   // cheapest kept trees not yet searched from. A near climb never tries the whole neighbourhood.
   // A region limits the subtrees pruned to those it marks, and grows around each improvement.
-  auto climb = [&](int bigsteps, bool nearonly, std::vector<char>* region) {
+  void climb(int bigsteps, bool nearonly, std::vector<char>* region) {
     int remaining = bigsteps;
     for (;;) {
-      if (searchstop()) {
-        stopped = true;
-        return;
-      }
-      if (run.offer(entry), entry) entry->expanded = true;
-      std::cout << step << ". " << costtext(run.walk.cost().mut()) << "/"
-                << costtext(run.store.optimal()) << "/" << costtext(best) << ". Searching"
+      if (pollstop()) return;
+      if (offer(), entry) entry->expanded = true;
+      std::cout << step << ". " << costtext(walk.cost().mut()) << "/"
+                << costtext(store.optimal()) << "/" << costtext(best) << ". Searching"
                 << std::flush;
       long processed = 0, newtrees = 0;
-      bool found = false;
       int pruned = 0;
       // Every subtree regrafted near its place first, where most improvements are and a
       // place costs little; the whole neighbourhood only when that finds nothing.
-      auto pass = [&](int radius) {
-        for (int k = 0; k < W.total && !found; k++) {
-          const short P = static_cast<short>((rotation + k) % W.total);
-          if (P == W.root || (region && !(*region)[P])) continue;
-          if (pruned++ % 10 == 0) std::cout << "." << std::flush;
-          double bestplace = best;
-          SprPlace place;
-          long before = run.walk.moves;
-          run.walk.walk(
-              P,
-              [&](const SprPlace& here) {
-                double f = run.walk.cost().mut();
-                if (run.offer(entry)) newtrees++;
-                if (f < bestplace) {
-                  bestplace = f;
-                  place = here;
-                }
-                return true;
-              },
-              radius);
-          if (bestplace < best) {
-            run.walk.go(P, place);
-            if (run.walk.cost().mut() != bestplace) run.costerror(bestplace);
-            best = bestplace;
-            rotation = static_cast<short>((P + 1) % W.total);
-            found = true;
-            if (region) markaround(W, P, sprperturbreach, *region);
-          }
-          processed += run.walk.moves - before;
-          if (searchstop()) {
-            stopped = true;
-            return;
-          }
-        }
-      };
-      pass(sprnearradius);
-      if (!found && !stopped && !nearonly) pass(-1);
+      bool found = pass(sprnearradius, region, processed, newtrees, pruned);
+      if (!found && !stopped && !nearonly) found = pass(-1, region, processed, newtrees, pruned);
       std::cout << " (" << processed << " processed/" << newtrees << " new trees)";
       if (stopped) {
         std::cout << " stopped" << std::endl;
@@ -199,22 +208,44 @@ void sprsearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& gen
         if (remaining == 0) return;
         remaining--;
         double cost;
-        KeptStore::Entry* next = run.store.nextwaiting(cost);
+        KeptStore::Entry* next = store.nextwaiting(cost);
         if (!next) return;
-        run.prepare(next->enc);
+        prepare(next->enc);
       }
       step++;
     }
-  };
+  }
 
-  // With fusing, each start is climbed over its near moves only, and its local optimum is
-  // fused with those of the starts before; the best tree is climbed over the whole
-  // neighbourhood at the end.
-  std::vector<std::pair<double, std::vector<short>>> optima;
-  auto fuseoptima = [&]() {
-    optima.emplace_back(run.walk.cost().mut(), run.encoding());
+  // Prepares the next start tree that the store has not met yet, making one when the given
+  // ones are used up; false when there is none.
+  bool nextstart(size_t& i) {
+    for (;;) {
+      if (++i == starts.size()) {
+        if (made == o.laterstarts || searchstop()) return false;
+        starts.push_back(o.makestart());
+        made++;
+      }
+      std::vector<short> enc(W.reprlen());
+      starts[i]->repr(enc.data());
+      prepare(enc);
+      best = walk.cost().mut();
+      if (!offer()) continue;
+      std::cout << "Initializing next species tree" << std::endl;
+      return true;
+    }
+  }
+
+  void sortoptima() {
     std::stable_sort(optima.begin(), optima.end(),
                      [](const auto& x, const auto& y) { return x.first < y.first; });
+  }
+
+  // Adds W, a local optimum, to the optima and fuses every other optimum into the best of them,
+  // cheapest first: each candidate cheaper than the fused tree so far replaces it. A fused tree
+  // is climbed and becomes an optimum too.
+  void fuseoptima() {
+    optima.emplace_back(walk.cost().mut(), encoding());
+    sortoptima();
     std::vector<short> fused = optima[0].second;
     double cost = optima[0].first;
     bool improved = false;
@@ -222,96 +253,80 @@ void sprsearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& gen
       for (bool again = true; again && !stopped;) {
         again = false;
         for (const auto& cand : fusecandidates(fused, optima[k].second)) {
-          run.prepare(cand);
-          run.offer(entry);
-          if (run.walk.cost().mut() < cost) {
+          prepare(cand);
+          offer();
+          if (walk.cost().mut() < cost) {
             fused = cand;
-            cost = run.walk.cost().mut();
+            cost = walk.cost().mut();
             std::cout << "Fusion: " << costtext(cost) << std::endl;
             improved = again = true;
             break;
           }
-          if (searchstop()) {
-            stopped = true;
-            break;
-          }
+          if (pollstop()) break;
         }
       }
     }
     if (!improved || stopped) return;
-    run.prepare(fused);
+    prepare(fused);
     best = cost;
     step++;
     climb(0, true, nullptr);
-    optima.emplace_back(run.walk.cost().mut(), run.encoding());
-  };
-
-  for (size_t i = 0; !stopped;) {
-    if (fuse) {
-      climb(0, true, nullptr);
-      if (!stopped) fuseoptima();
-    } else {
-      climb(nnibigsteps, false, nullptr);
-    }
-    if (stopped || searchstop()) break;
-
-    // The next start tree that the store has not met yet.
-    bool next = false;
-    while (!next) {
-      if (++i == starts.size()) {
-        if (made == o.laterstarts || searchstop()) break;
-        starts.push_back(o.makestart());
-        made++;
-      }
-      std::vector<short> enc(W.reprlen());
-      starts[i]->repr(enc.data());
-      run.prepare(enc);
-      best = run.walk.cost().mut();
-      if (!run.offer(entry)) continue;
-      std::cout << "Initializing next species tree" << std::endl;
-      next = true;
-    }
-    if (!next) break;
-  }
-  if (fuse && !stopped && !searchstop()) {
-    std::stable_sort(optima.begin(), optima.end(),
-                     [](const auto& x, const auto& y) { return x.first < y.first; });
-    run.prepare(optima[0].second);
-    best = run.walk.cost().mut();
-    step++;
-    climb(nnibigsteps, false, nullptr);
+    optima.emplace_back(walk.cost().mut(), encoding());
   }
 
   // Iterated local search: random SPR moves kick the best tree out of its local optimum and a
   // climb near them follows. A result no worse is kept; otherwise the moves are taken back.
-  if (perturb > 0 && !stopped && run.walk.cost().mut() != run.store.optimal())
-    run.prepare(run.store.trees().begin()->second.enc);
-  std::vector<std::pair<short, short>> steps;
-  std::vector<char> region;
-  for (long r = 1; r <= perturb && !stopped && !searchstop(); r++) {
-    const double before = run.walk.cost().mut();
-    region.assign(W.total, 0);
-    run.walk.record(&steps);
-    for (int k = 0; k < sprperturbmoves; k++) randommove(run.walk, W, region);
-    best = run.walk.cost().mut();
-    std::cout << "Perturbation " << r << ": " << costtext(best) << std::endl;
-    step++;
-    climb(0, true, &region);
-    run.walk.record(nullptr);
-    if (stopped) break;  // the store holds the best tree; taking moves back would only cost time
-    if (run.walk.cost().mut() <= before) {
-      steps.clear();
-    } else {
-      run.walk.undo(steps);
-      if (run.walk.cost().mut() != before) run.costerror(before);
+  void perturbation() {
+    if (o.perturb > 0 && !stopped && walk.cost().mut() != store.optimal())
+      prepare(store.trees().begin()->second.enc);
+    std::vector<std::pair<short, short>> steps;
+    std::vector<char> region;
+    for (long r = 1; r <= o.perturb && !stopped && !searchstop(); r++) {
+      const double before = walk.cost().mut();
+      region.assign(W.total, 0);
+      walk.record(&steps);
+      for (int k = 0; k < sprperturbmoves; k++) randommove(walk, W, region);
+      best = walk.cost().mut();
+      std::cout << "Perturbation " << r << ": " << costtext(best) << std::endl;
+      step++;
+      climb(0, true, &region);
+      walk.record(nullptr);
+      if (stopped) break;  // the store holds the best tree; taking moves back would only cost time
+      if (walk.cost().mut() <= before) {
+        steps.clear();
+      } else {
+        walk.undo(steps);
+        if (walk.cost().mut() != before) costerror(before);
+      }
     }
   }
 
-  // A time limit ends the search as planned; a signal cuts it short.
-  std::cout << (stopsignal ? "Search stopped" : "OK. Search completed") << std::endl;
-  std::cout << "Number of NNI's:" << run.walk.moves << std::endl;
-  std::cout << "Unique trees:" << run.store.unique() << std::endl;
-  std::cout << "Optimal cost:" << costtext(run.store.optimal()) << std::endl;
-  std::cout << "Number of optimal trees:" << run.store.optcount() << std::endl;
-  run.save();
+  void report() {
+    // A time limit ends the search as planned; a signal cuts it short.
+    std::cout << (stopsignal ? "Search stopped" : "OK. Search completed") << std::endl;
+    std::cout << "Number of NNI's:" << walk.moves << std::endl;
+    std::cout << "Unique trees:" << store.unique() << std::endl;
+    std::cout << "Optimal cost:" << costtext(store.optimal()) << std::endl;
+    std::cout << "Number of optimal trees:" << store.optcount() << std::endl;
+    save();
+  }
+
+  void save() {
+    ArrTab tab;
+    for (auto& kv : store.trees()) {
+      std::vector<short> enc = kv.second.enc;
+      TreeRepr* e = nullptr;
+      tab.add(enc.data(), static_cast<int>(enc.size()), kv.first, e);
+    }
+    keepoptimal(tab);
+    tab.save();
+  }
+};
+
+}  // namespace
+
+void sprsearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& genes,
+               const SprOptions& o) {
+  checkstarts(starts);
+  SprSearch(starts, genes, o).run();
 }
