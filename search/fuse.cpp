@@ -41,13 +41,20 @@ std::unordered_multimap<uint64_t, Span> clades(const std::vector<short>& e) {
       sums.push_back(0);
       counts.push_back(0);
     } else if (isleaf(s)) {
-      for (size_t k = 0; k < sums.size(); k++) sums[k] += mix(static_cast<uint64_t>(magnitude(s)));
-      for (int& c : counts) c++;
+      if (sums.empty()) continue;  // a tree of one species has no clade
+      sums.back() += mix(static_cast<uint64_t>(magnitude(s)));
+      counts.back()++;
     } else {
-      out.emplace(sums.back(), Span{opens.back(), i, counts.back()});
+      const uint64_t sum = sums.back();
+      const int count = counts.back();
+      out.emplace(sum, Span{opens.back(), i, count});
       opens.pop_back();
       sums.pop_back();
       counts.pop_back();
+      if (!sums.empty()) {
+        sums.back() += sum;
+        counts.back() += count;
+      }
     }
   }
   return out;
