@@ -1,13 +1,14 @@
 #include "search/sprsearch.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <sstream>
 #include <vector>
 
 #include "reconcile/costformat.h"
-#include "search/nnisearch.h"
 #include "search/fuse.h"
+#include "search/nnisearch.h"
 #include "search/searchcontrol.h"
 #include "search/sprwalk.h"
 #include "store/arrtab.h"
