@@ -6,6 +6,7 @@
 #include <set>
 #include <unordered_map>
 
+#include "store/fingerprint.h"
 #include "store/treerepr.h"
 
 namespace {
@@ -21,13 +22,6 @@ struct Span {
 short magnitude(short s) { return static_cast<short>(std::abs(s)); }
 bool isleaf(short s) { return magnitude(s) < REPROPEN; }
 
-uint64_t mix(uint64_t x) {
-  x += 0x9e3779b97f4a7c15ULL;
-  x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
-  x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
-  return x ^ (x >> 31);
-}
-
 // Every internal clade of the encoding, keyed by a hash of its species set.
 std::unordered_multimap<uint64_t, Span> clades(const std::vector<short>& e) {
   std::unordered_multimap<uint64_t, Span> out;
@@ -42,7 +36,7 @@ std::unordered_multimap<uint64_t, Span> clades(const std::vector<short>& e) {
       counts.push_back(0);
     } else if (isleaf(s)) {
       if (sums.empty()) continue;  // a tree of one species has no clade
-      sums.back() += mix(static_cast<uint64_t>(magnitude(s)));
+      sums.back() += splitmix(static_cast<uint64_t>(magnitude(s)));
       counts.back()++;
     } else {
       const uint64_t sum = sums.back();

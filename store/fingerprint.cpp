@@ -3,14 +3,14 @@
 #include "search/postorder.h"
 #include "trees/rootedtree.h"
 
-namespace {
-
 uint64_t splitmix(uint64_t x) {
   x += 0x9e3779b97f4a7c15ULL;
   x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
   x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
   return x ^ (x >> 31);
 }
+
+namespace {
 
 Fingerprint specieskey(short s) {
   uint64_t k = static_cast<uint64_t>(static_cast<uint16_t>(s));

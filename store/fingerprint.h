@@ -14,6 +14,9 @@ struct Fingerprint {
 
 class RootedTree;
 
+// A 64-bit mix with good avalanche, for hashing ids.
+uint64_t splitmix(uint64_t x);
+
 class CladeHashes {
  public:
   // Hashes of every clade of S and the tree's fingerprint, from scratch.
