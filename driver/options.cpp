@@ -242,6 +242,7 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
   replacefiles = longopt.force;
   if (!longopt.mapfile.empty()) loadgenemap(longopt.mapfile);
   anyspeciesnames = longopt.newick || !longopt.mapfile.empty();
+  quotenames = longopt.newick;
   srand(longopt.seedgiven ? static_cast<unsigned>(longopt.seed) : static_cast<unsigned>(time(nullptr)));
   int c, k = 0;
   double x;

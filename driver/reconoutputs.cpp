@@ -9,6 +9,7 @@
 #include "trees/savefile.h"
 #include "search/searchcontrol.h"
 #include "trees/fatal.h"
+#include "trees/newick.h"
 #include "trees/rootedtree.h"
 
 std::string numberedname(const std::string& file, size_t n) {
@@ -49,6 +50,5 @@ bool searchruns(const Options& opt) {
 std::vector<RootedTree*> searchbest() {
   if (longopt.eventsprefix.empty() && longopt.reconciledfile.empty()) return {};
   if (searchoutcome.optimal.empty()) fatal("The search left no tree for --events or --reconciled");
-  std::string text = searchoutcome.optimal.front().second;
-  return {new RootedTree(text.data())};
+  return {speciestreeof(searchoutcome.trees.front())};
 }

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "parallel/pool.h"
 #include "trees/chunkread.h"
@@ -262,8 +264,8 @@ RootedTree::RootedTree(const NewickTree& nw) : RootedTree() {
   for (const NewickItem& it : nw.items) {
     if (it.kind == NewickItem::LEAF) {
       short v = nextleaf++;
-      std::string name(nw.labelof(it), it.labellen);
-      int s = registerspecies(name);
+      std::string name = nw.byspecies ? specnames[it.label] : std::string(nw.labelof(it), it.labellen);
+      int s = nw.byspecies ? static_cast<int>(it.label) : registerspecies(name);
       if (seen.size() <= static_cast<size_t>(s)) seen.resize(specnames.size(), 0);
       if (seen[s] == stamp)
         nw.error(it.pos, "species " + name + " is named twice in this species tree",
@@ -292,8 +294,8 @@ UnrootedTree::UnrootedTree(const NewickTree& nw) : UnrootedTree() {
   init(n, 3 * n - 6, nullptr);
   brlen = new double[total];
   std::fill(brlen, brlen + total, NOLENGTH);
-  bool mapped = genemapactive();
-  if (gsid || mapped) leaflabels = new char*[n]();
+  bool mapped = genemapactive() && !nw.byspecies;
+  if ((gsid || mapped) && !nw.byspecies) leaflabels = new char*[n]();
   static thread_local std::vector<short> stack;
   stack.clear();
   short nextleaf = 0, nextinternal = static_cast<short>(n);
@@ -301,6 +303,11 @@ UnrootedTree::UnrootedTree(const NewickTree& nw) : UnrootedTree() {
   for (const NewickItem& it : nw.items) {
     if (it.kind == NewickItem::LEAF) {
       short v = nextleaf++;
+      if (nw.byspecies) {
+        lab[v] = static_cast<short>(it.label);
+        stack.push_back(v);
+        continue;
+      }
       const char* label = nw.labelof(it);
       int s = mapped ? genemapspecies(label, it.labellen) : gsfind(label, it.labellen);
       if (s < 0) {
@@ -441,6 +448,60 @@ std::string newicklabel(const std::string& name) {
   std::string q = "'";
   for (char c : name) q += c == '\'' ? "''" : std::string(1, c);
   return q + "'";
+}
+
+static NewickTree postfixtree(const std::vector<int>& post, bool gene) {
+  static const InputText none{"", 0, "", "a tree built by the program"};
+  NewickTree t;
+  t.in = &none;
+  t.gene = gene;
+  t.byspecies = true;
+  int depth = 0;
+  for (int x : post) depth += x == POSTJOIN ? -1 : 1;
+  for (size_t i = 0; i < post.size(); i++) {
+    NewickItem it{};
+    if (post[i] == POSTJOIN) {
+      // A gene tree's last join is its top edge.
+      it.kind = gene && i + 1 == post.size() ? NewickItem::TOPCLOSE : NewickItem::CLOSE;
+    } else {
+      it.kind = NewickItem::LEAF;
+      it.label = static_cast<size_t>(post[i]);
+      t.leaves++;
+    }
+    t.items.push_back(it);
+  }
+  if (depth != 1 || t.leaves < (gene ? 3 : 1))
+    fatal("Cannot build a tree of " + std::to_string(t.leaves) + " leaves from its postorder");
+  return t;
+}
+
+RootedTree* speciestreeof(const std::vector<int>& post) {
+  return new RootedTree(postfixtree(post, false));
+}
+
+UnrootedTree* genetreeof(const std::vector<int>& post) {
+  return new UnrootedTree(postfixtree(post, true));
+}
+
+std::vector<int> postorderof(const RootedTree& S) {
+  std::vector<int> post;
+  post.reserve(S.total);
+  // Explicit stack: a caterpillar of thousands of species is too deep for recursion.
+  std::vector<std::pair<short, bool>> st{{S.root, false}};
+  while (!st.empty()) {
+    auto [v, done] = st.back();
+    st.pop_back();
+    if (v < S.leaves) {
+      post.push_back(S.lab[v]);
+    } else if (done) {
+      post.push_back(POSTJOIN);
+    } else {
+      st.push_back({v, true});
+      st.push_back({S.son[v], false});
+      st.push_back({S.son[v - S.leaves], false});
+    }
+  }
+  return post;
 }
 
 RootedTree* newickspeciestext(char* text, const char* source) {

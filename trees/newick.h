@@ -24,6 +24,8 @@ struct NewickItem {
 struct NewickTree {
   const InputText* in = nullptr;
   bool gene = false;
+  // Built by the program from species ids (label holds the id): no map or -l rule applies.
+  bool byspecies = false;
   int leaves = 0;
   size_t start = 0;  // offset of the tree in the input
   std::vector<NewickItem> items;
@@ -43,6 +45,16 @@ size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t);
 
 // A species name as a Newick label: unchanged when it reads back as a plain label, else quoted.
 std::string newicklabel(const std::string& name);
+
+// A binary tree given as its nodes in postorder: a species id for a leaf, POSTJOIN for an
+// inner node joining the two subtrees before it. The trees are numbered as the readers number
+// the same tree read from text, so a tree built here behaves as one read back would.
+constexpr int POSTJOIN = -1;
+RootedTree* speciestreeof(const std::vector<int>& post);
+// The gene tree's top edge joins the two subtrees of the last POSTJOIN.
+UnrootedTree* genetreeof(const std::vector<int>& post);
+// The postorder of S as it prints: left subtree, right subtree, node.
+std::vector<int> postorderof(const RootedTree& S);
 
 // A species tree from Newick text made by the program itself (quoted names); source names
 // it in messages.

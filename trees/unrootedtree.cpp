@@ -153,7 +153,7 @@ std::ostream& UnrootedTree::printsubtree(std::ostream& out, short v, int asroot)
     printsubtree(out, parent[v], 0);
     return out << ")";
   }
-  if (v < leaves) return out << specnames[lab[v]];
+  if (v < leaves) return out << printname(lab[v]);
   short a, b;
   getchildren(v, a, b);
   out << "(";

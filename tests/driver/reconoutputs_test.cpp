@@ -12,6 +12,8 @@
 #include "driver/longopts.h"
 #include "search/searchcontrol.h"
 #include "trees/rootedtree.h"
+#include "trees/newick.h"
+#include "trees/species.h"
 #include "trees/unrootedtree.h"
 #include "tests/filetext.h"
 
@@ -29,6 +31,7 @@ class AfterSearch : public testing::Test {
     longopt.eventsprefix.clear();
     longopt.reconciledfile.clear();
     searchoutcome.optimal.clear();
+    searchoutcome.trees.clear();
     std::system(("rm -rf " + dir).c_str());
   }
 };
@@ -45,9 +48,11 @@ TEST_F(AfterSearch, FilesFollowTheFirstOptimalTree) {
   longopt.eventsprefix = dir + "/ev";
   longopt.reconciledfile = dir + "/rec.nhx";
   EXPECT_EXIT(searchbest(), testing::ExitedWithCode(255), "The search left no tree");
-  searchoutcome.optimal = {{0, "((sra,srb),src)"}, {0, "((sra,src),srb)"}};
   std::string g = "(sra,srb,src)";
   UnrootedTree G(g.data());
+  searchoutcome.optimal = {{0, "((sra,srb),src)"}, {0, "((sra,src),srb)"}};
+  const int a = specnames2id["sra"], b = specnames2id["srb"], c = specnames2id["src"];
+  searchoutcome.trees = {{a, b, POSTJOIN, c, POSTJOIN}, {a, c, POSTJOIN, b, POSTJOIN}};
   std::vector<UnrootedTree*> gtree{&G};
   std::vector<RootedTree*> best = searchbest();
   ASSERT_EQ(best.size(), 1u);
