@@ -251,7 +251,8 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
     switch (c) {
       case 'g':
         opt.line += quoted(optarg);
-        gtree.push_back(longopt.newick ? newickgenetree(optarg) : new UnrootedTree(optarg));
+        if (UnrootedTree* G = longopt.newick ? newickgenetree(optarg) : new UnrootedTree(optarg))
+          gtree.push_back(G);
         break;
       case 's':
         opt.line += quoted(optarg);
@@ -355,6 +356,9 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
         fatal(std::string("Unknown option: ") + static_cast<char>(c));
     }
   }
+  if (leftoutsmall)
+    std::cerr << "Left out " << leftoutsmall << " gene tree" << (leftoutsmall == 1 ? "" : "s")
+              << " with fewer than three leaves" << std::endl;
   opt.line += longopt.line;
 }
 

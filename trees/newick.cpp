@@ -139,9 +139,12 @@ size_t endoftree(const InputText& in, size_t p, const NewickTree& t) {
 
 }  // namespace
 
+long leftoutsmall = 0;
+
 size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
   t.in = &in;
   t.gene = gene;
+  t.small = false;
   t.leaves = 0;
   t.items.clear();
   t.names.clear();
@@ -193,7 +196,13 @@ size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
     // The node is complete: a comma follows, or parentheses that close its ancestors.
     for (;;) {
       if (open.empty()) {
-        if (gene ? t.leaves < 3 : t.leaves < 2)
+        // Real collections hold gene trees this small (a gene and its lone copy): they tell
+        // nothing of the species tree and are left out.
+        if (gene && t.leaves < 3) {
+          t.small = true;
+          return endoftree(in, p, t);
+        }
+        if (!gene && t.leaves < 2)
           t.error(t.start,
                   std::string("a ") + kindname(gene) + " needs at least " + (gene ? "3" : "2") +
                       " leaves; this one has " + std::to_string(t.leaves),
@@ -351,6 +360,10 @@ T* optiontree(char* text, bool gene, const char* option) {
   size_t p = skip(in, readnewick(in, 0, gene, t), true);
   if (p < in.size)
     inputerror(in, p, "text after the tree", std::string("Give one tree per ") + option + ".");
+  if (t.small) {
+    leftoutsmall++;
+    return nullptr;
+  }
   return new T(t);
 }
 
@@ -411,7 +424,10 @@ void readnewickgchunks(const char* fname, std::vector<UnrootedTree*>& gtree) {
           return;
         }
         p = readnewick(in, s, true, t);
-        c.trees.push_back(new UnrootedTree(t));
+        if (t.small)
+          c.small++;
+        else
+          c.trees.push_back(new UnrootedTree(t));
       } catch (QuietFailure&) {
         c.failed = true;
         c.failat = p;
@@ -432,10 +448,14 @@ void readnewickgchunks(const char* fname, std::vector<UnrootedTree*>& gtree) {
     if (k < chunks.size() && chunks[k].first == p) {
       ReadChunk& c = chunks[k++];
       takechunk(c, c.trees.size(), c.failed ? c.namesbefore : c.species.names.size(), gtree);
+      leftoutsmall += c.small;
       return c.failed ? c.failat : c.next;
     }
     size_t q = readnewick(in, p, true, t);
-    gtree.push_back(new UnrootedTree(t));
+    if (t.small)
+      leftoutsmall++;
+    else
+      gtree.push_back(new UnrootedTree(t));
     return q;
   });
   for (; k < chunks.size(); k++) dropchunk(chunks[k]);
@@ -540,7 +560,10 @@ void readnewickgtrees(const char* fname, std::vector<UnrootedTree*>& gtree) {
   NewickTree t;
   readnewicklist(fname, "-G", [&](const InputText& in, size_t p) {
     size_t q = readnewick(in, p, true, t);
-    gtree.push_back(new UnrootedTree(t));
+    if (t.small)
+      leftoutsmall++;
+    else
+      gtree.push_back(new UnrootedTree(t));
     return q;
   });
 }

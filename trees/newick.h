@@ -26,6 +26,8 @@ struct NewickTree {
   bool gene = false;
   // Built by the program from species ids (label holds the id): no map or -l rule applies.
   bool byspecies = false;
+  // A gene tree of fewer than three leaves: read, to be left out (leftoutsmall counts them).
+  bool small = false;
   int leaves = 0;
   size_t start = 0;  // offset of the tree in the input
   std::vector<NewickItem> items;
@@ -38,6 +40,9 @@ struct NewickTree {
     inputerror(*in, pos, what, todo);
   }
 };
+
+// Gene trees of fewer than three leaves that the list and option readers left out.
+extern long leftoutsmall;
 
 // Reads one tree starting at pos (blanks, comments and a byte-order mark before it skipped)
 // and returns the offset after it, its ';' included.
