@@ -56,7 +56,7 @@ const LongOption table[] = {
     {"threads", true,
      [](const char* n, const char* v) { longopt.threads = (int)wholenumber(n, v, 0, 4096); }},
     {"newick", false, [](const char*, const char*) { longopt.newick = true; }},
-    {"map", true, [](const char*, const char* v) { longopt.mapfile = v; }},
+    {"map", true, [](const char*, const char* v) { longopt.mapfiles.push_back(v); }},
     {"best", true, [](const char*, const char* v) { longopt.bestfile = v; }},
     {"out", true, [](const char*, const char* v) { longopt.outprefix = v; }},
     {"force", false, [](const char*, const char*) { longopt.force = true; }},

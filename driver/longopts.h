@@ -18,7 +18,7 @@ struct LongOptions {
   int threads = 1;           // --threads N (0: all cores)
   // Input.
   bool newick = false;       // --newick
-  std::string mapfile;       // --map FILE
+  std::vector<std::string> mapfiles;  // --map FILE, each
   // Output.
   std::string bestfile;      // --best FILE
   std::string outprefix;     // --out PREFIX

@@ -240,8 +240,8 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
   exactcosts = longopt.exact;
   outprefix = longopt.outprefix;
   replacefiles = longopt.force;
-  if (!longopt.mapfile.empty()) loadgenemap(longopt.mapfile);
-  anyspeciesnames = longopt.newick || !longopt.mapfile.empty();
+  for (const std::string& f : longopt.mapfiles) loadgenemap(f);
+  anyspeciesnames = longopt.newick || !longopt.mapfiles.empty();
   quotenames = longopt.newick;
   srand(longopt.seedgiven ? static_cast<unsigned>(longopt.seed) : static_cast<unsigned>(time(nullptr)));
   int c, k = 0;
