@@ -222,12 +222,17 @@ void version() {
   kelvoraexit(0);
 }
 
+unsigned runseed = 0;
+
 void savelog(const std::string& line) {
   if (!mainprocess()) return;  // one process of a run writes the log
   FILE* f = fopen("kelvora.log", "a");
   if (!f) return;
   time_t t = time(nullptr);
-  fprintf(f, "#%s %s\n", ctime(&t), line.c_str());
+  std::string stamp = ctime(&t);
+  if (!stamp.empty() && stamp.back() == '\n') stamp.pop_back();
+  // The seed goes on the time line: with it any run can be repeated.
+  fprintf(f, "#%s seed %u\n %s\n", stamp.c_str(), runseed, line.c_str());
   fclose(f);
 }
 
@@ -243,7 +248,8 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
   for (const std::string& f : longopt.mapfiles) loadgenemap(f);
   anyspeciesnames = longopt.newick || !longopt.mapfiles.empty();
   quotenames = longopt.newick;
-  srand(longopt.seedgiven ? static_cast<unsigned>(longopt.seed) : static_cast<unsigned>(time(nullptr)));
+  runseed = longopt.seedgiven ? static_cast<unsigned>(longopt.seed) : static_cast<unsigned>(time(nullptr));
+  srand(runseed);
   int c, k = 0;
   double x;
   while ((c = getopt(argc, argv, optionstring)) != -1) {
