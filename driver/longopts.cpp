@@ -56,6 +56,18 @@ const LongOption table[] = {
     {"threads", true,
      [](const char* n, const char* v) { longopt.threads = (int)wholenumber(n, v, 0, 4096); }},
     {"newick", false, [](const char*, const char*) { longopt.newick = true; }},
+    {"outgroup", true,
+     [](const char* n, const char* v) {
+       std::string names = v;
+       for (size_t p = 0;;) {
+         size_t q = names.find(',', p);
+         std::string name = names.substr(p, q == std::string::npos ? q : q - p);
+         if (name.empty()) fatal(std::string("--") + n + ": a species name is empty in " + v);
+         longopt.outgroup.push_back(name);
+         if (q == std::string::npos) break;
+         p = q + 1;
+       }
+     }},
     {"map", true, [](const char*, const char* v) { longopt.mapfiles.push_back(v); }},
     {"best", true, [](const char*, const char* v) { longopt.bestfile = v; }},
     {"out", true, [](const char*, const char* v) { longopt.outprefix = v; }},

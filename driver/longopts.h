@@ -19,6 +19,7 @@ struct LongOptions {
   // Input.
   bool newick = false;       // --newick
   std::vector<std::string> mapfiles;  // --map FILE, each
+  std::vector<std::string> outgroup;  // --outgroup NAME[,NAME...]
   // Output.
   std::string bestfile;      // --best FILE
   std::string outprefix;     // --out PREFIX

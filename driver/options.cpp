@@ -248,6 +248,7 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
   for (const std::string& f : longopt.mapfiles) loadgenemap(f);
   anyspeciesnames = longopt.newick || !longopt.mapfiles.empty();
   quotenames = longopt.newick;
+  speciesoutgroup = longopt.outgroup;
   runseed = longopt.seedgiven ? static_cast<unsigned>(longopt.seed) : static_cast<unsigned>(time(nullptr));
   srand(runseed);
   int c, k = 0;

@@ -5,7 +5,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <array>
+#include <functional>
 #include <memory>
+#include <set>
+#include <type_traits>
 #include <string>
 #include <utility>
 
@@ -140,6 +144,114 @@ size_t endoftree(const InputText& in, size_t p, const NewickTree& t) {
 }  // namespace
 
 long leftoutsmall = 0;
+std::vector<std::string> speciesoutgroup;
+
+namespace {
+
+// An unrooted species tree (its items hold a JOIN) rooted on the branch that parts the
+// outgroup's species from the rest: the outgroup's clade on the left.
+RootedTree* rootonoutgroup(const NewickTree& t) {
+  // The tree as read, rooted anywhere: children of inner nodes, species of leaves.
+  std::vector<std::array<int, 2>> kids;
+  std::vector<int> species, parent;
+  std::vector<int> stack;
+  std::set<int> seen;
+  for (const NewickItem& it : t.items) {
+    int v = static_cast<int>(species.size());
+    if (it.kind == NewickItem::LEAF) {
+      std::string name(t.labelof(it), it.labellen);
+      int s = registerspecies(name);
+      if (!seen.insert(s).second)
+        t.error(it.pos, "species " + name + " is named twice in this species tree",
+                "Name each species once: a species tree has one leaf per species.");
+      species.push_back(s);
+      kids.push_back({-1, -1});
+    } else {
+      int b = stack.back();
+      stack.pop_back();
+      int a = stack.back();
+      stack.pop_back();
+      species.push_back(-1);
+      kids.push_back({a, b});
+      parent.resize(species.size(), -1);
+      parent[a] = parent[b] = v;
+    }
+    parent.resize(species.size(), -1);
+    stack.push_back(v);
+  }
+  const int root = stack.back();
+  std::set<int> out;
+  std::string names;
+  for (const std::string& name : speciesoutgroup) {
+    auto id = specnames2id.find(name);
+    if (id == specnames2id.end() || !seen.count(id->second))
+      t.error(t.start, "the outgroup species " + name + " is not in this species tree",
+              "Give --outgroup the names of species of the tree, apart by commas.");
+    out.insert(id->second);
+    names += (names.empty() ? "" : ",") + name;
+  }
+  // Leaves below each node: the outgroup is the clade of some node, or all but it.
+  const int n = static_cast<int>(species.size());
+  std::vector<int> inside(n, 0), below(n, 0);
+  for (int v = 0; v < n; v++) {
+    if (species[v] >= 0) {
+      below[v] = 1;
+      inside[v] = out.count(species[v]) ? 1 : 0;
+    } else {
+      below[v] = below[kids[v][0]] + below[kids[v][1]];
+      inside[v] = inside[kids[v][0]] + inside[kids[v][1]];
+    }
+  }
+  const int all = static_cast<int>(out.size()), leaves = below[root];
+  int edge = -1;
+  bool outbelow = false;
+  for (int v = 0; v < n && edge < 0; v++) {
+    if (v == root) continue;
+    if (inside[v] == all && below[v] == all) edge = v, outbelow = true;
+    else if (inside[v] == 0 && below[v] == leaves - all) edge = v, outbelow = false;
+  }
+  if (edge < 0 || all == leaves)
+    t.error(t.start, "the outgroup " + names + " is not a clade of this unrooted species tree",
+            "Give --outgroup species that one branch parts from all the others.");
+  // Postorder of the side of the branch (from, to) that holds to; the original root joins
+  // its two neighbours into one branch.
+  std::vector<int> post;
+  std::function<void(int, int)> side = [&](int from, int v) {
+    if (species[v] >= 0) {
+      post.push_back(species[v]);
+      return;
+    }
+    std::vector<int> next;
+    for (int w : {kids[v][0], kids[v][1], parent[v]})
+      if (w >= 0 && w != from) next.push_back(w);
+    if (v == root && next.size() == 1) return side(v, next[0]);
+    side(v, next[0]);
+    side(v, next[1]);
+    post.push_back(POSTJOIN);
+  };
+  int up = parent[edge];
+  if (outbelow) {
+    side(up, edge);
+    side(edge, up);
+  } else {
+    side(edge, up);
+    side(up, edge);
+  }
+  post.push_back(POSTJOIN);
+  return speciestreeof(post);
+}
+
+bool unrootedtop(const NewickTree& t) {
+  for (const NewickItem& it : t.items)
+    if (it.kind == NewickItem::JOIN) return true;
+  return false;
+}
+
+}  // namespace
+
+RootedTree* newickspecies(const NewickTree& t) {
+  return unrootedtop(t) ? rootonoutgroup(t) : new RootedTree(t);
+}
 
 size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
   t.in = &in;
@@ -213,7 +325,9 @@ size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
       o.children++;
       char c = in.text[p];
       if (c == ',') {
-        bool top = gene && open.size() == 1;
+        // A species tree from an inference program is unrooted: three children at the top,
+        // rooted later on its outgroup.
+        bool top = (gene || !speciesoutgroup.empty()) && open.size() == 1;
         if (top && o.children == 2) {
           NewickItem join{};
           join.kind = NewickItem::JOIN;
@@ -226,7 +340,10 @@ size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
                       " children in this " + kindname(gene),
                   gene ? "Resolve the polytomy first: gene trees are binary below a top node "
                          "of two or three children."
-                       : "Resolve the polytomy first: species trees are binary.");
+                  : open.size() == 1 && o.children == 2
+                      ? "Resolve the polytomy first: species trees are binary. An unrooted "
+                        "species tree (three children at the top) is rooted by --outgroup NAME."
+                      : "Resolve the polytomy first: species trees are binary.");
         p++;
         break;
       }
@@ -364,7 +481,10 @@ T* optiontree(char* text, bool gene, const char* option) {
     leftoutsmall++;
     return nullptr;
   }
-  return new T(t);
+  if constexpr (std::is_same<T, RootedTree>::value)
+    return newickspecies(t);
+  else
+    return new T(t);
 }
 
 // Where the next tree of a list file starts, from p: blanks, comments, byte-order marks and
@@ -547,7 +667,7 @@ void readnewickstrees(const char* fname, std::vector<RootedTree*>& stree) {
       return end;
     }
     size_t q = readnewick(in, p, false, t);
-    stree.push_back(new RootedTree(t));
+    stree.push_back(newickspecies(t));
     return q;
   });
 }

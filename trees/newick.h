@@ -41,6 +41,12 @@ struct NewickTree {
   }
 };
 
+// --outgroup: the species whose branch roots an unrooted species tree (three children at the
+// top); without them such a tree is refused.
+extern std::vector<std::string> speciesoutgroup;
+// The species tree of t, rooted on speciesoutgroup when t is unrooted.
+RootedTree* newickspecies(const NewickTree& t);
+
 // Gene trees of fewer than three leaves that the list and option readers left out.
 extern long leftoutsmall;
 
