@@ -11,6 +11,7 @@
 #include <ctime>
 #include <iostream>
 
+#include "driver/genesources.h"
 #include "driver/longopts.h"
 #include "initial/consensus.h"
 #include "initial/randomtree.h"
@@ -258,8 +259,10 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
     switch (c) {
       case 'g':
         opt.line += quoted(optarg);
-        if (UnrootedTree* G = longopt.newick ? newickgenetree(optarg) : new UnrootedTree(optarg))
+        if (UnrootedTree* G = longopt.newick ? newickgenetree(optarg) : new UnrootedTree(optarg)) {
           gtree.push_back(G);
+          notegenes("", longopt.newick, gtree.size() - 1, gtree.size());
+        }
         break;
       case 's':
         opt.line += quoted(optarg);
@@ -274,13 +277,16 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
         else
           readstree(optarg, stree);
         break;
-      case 'G':
+      case 'G': {
         opt.line += optarg;
+        size_t before = gtree.size();
         if (longopt.newick)
           readnewickgtrees(optarg, gtree);
         else
           readgtree(optarg, gtree);
+        notegenes(optarg, longopt.newick, before, gtree.size());
         break;
+      }
       case 'p': opt.printgenes = true; break;
       case 'P': opt.printspecies = true; break;
       case 'Y': opt.search = true; break;

@@ -672,6 +672,25 @@ void readnewickstrees(const char* fname, std::vector<RootedTree*>& stree) {
   });
 }
 
+int newickgeneline(const char* fname, size_t k) {
+  InputFile buf;
+  InputText in;
+  in.option = "-G";
+  readinputfile(fname, buf, in);
+  NewickTree t;
+  int line = 0;
+  size_t kept = 0;
+  readnewickfrom(in, 0, [&](const InputText& in, size_t p) {
+    size_t q = readnewick(in, p, true, t);
+    if (!t.small && kept++ == k) {
+      line = inputline(in, p);
+      return in.size;
+    }
+    return q;
+  });
+  return line;
+}
+
 void readnewickgtrees(const char* fname, std::vector<UnrootedTree*>& gtree) {
   if (threadcount() > 1) {
     readnewickgchunks(fname, gtree);

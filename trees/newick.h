@@ -80,3 +80,5 @@ UnrootedTree* newickgenetree(char* text);
 // that names a .raw file is read as one.
 void readnewickstrees(const char* fname, std::vector<RootedTree*>& stree);
 void readnewickgtrees(const char* fname, std::vector<UnrootedTree*>& gtree);
+// Line where the k-th gene tree that readnewickgtrees keeps from the file starts (0: none).
+int newickgeneline(const char* fname, size_t k);
