@@ -73,6 +73,12 @@ grep -q '<branch_length>' rw.xml && grep -q '<confidence type="support">95</conf
   -g "(b,b,'c''d')" --reconciled odd.xml --reconciled-format recphyloxml || exit 1
 check odd.xml 2
 
+# The files that the command-line cases pin, byte for byte.
+cp "$cli/reconciled-recphyloxml/expect/rec.xml" case1.xml
+cp "$cli/reconciled-newick-lengths-xml/expect/rec.xml" case2.xml
+check case1.xml 2
+check case2.xml 2
+
 # Random collections with lengths, and supports written on every inner node; two species
 # trees each, so the files are numbered.
 for seed in 1 2 3 4 5 6; do
