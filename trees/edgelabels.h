@@ -11,7 +11,7 @@ class UnrootedTree;
 
 // Labels of G by directed node: labels[v] is the label of the edge between v and its opposite
 // G.parent[v] ("" for none). Replaces what G had; safe on every thread.
-void keepedgelabels(const UnrootedTree* G, std::vector<std::string> labels);
+void keepedgelabels(const UnrootedTree* G, const std::vector<std::string>& labels);
 
 // The label of the edge between v and G.parent[v], given on either side ("" for none).
 std::string edgelabel(const UnrootedTree& G, short v);

@@ -334,7 +334,7 @@ UnrootedTree::UnrootedTree(const NewickTree& nw) : UnrootedTree() {
     jointopedge(*this, first, second);
     inroot = second;
   }
-  if (!labels.empty()) keepedgelabels(this, std::move(labels));
+  if (!labels.empty()) keepedgelabels(this, labels);
 }
 
 namespace {
