@@ -27,6 +27,10 @@ void reconoutputs(const std::vector<RootedTree*>& species, std::vector<UnrootedT
   if (species.empty())
     fatal(std::string(prefix.empty() ? "--reconciled" : "--events") +
           " needs a species tree: give -s, -S or -Y");
+  const bool xml = longopt.reconciledformat == "recphyloxml";
+  // The format's schema asks for one recGeneTree at least.
+  if (!recfile.empty() && xml && gtree.empty())
+    fatal("--reconciled-format recphyloxml needs a gene tree: give -g or -G");
   const bool numbered = species.size() > 1;
   for (size_t i = 0; i < species.size(); i++) {
     RootedTree& S = *species[i];
@@ -39,7 +43,7 @@ void reconoutputs(const std::vector<RootedTree*>& species, std::vector<UnrootedT
     }
     if (!recfile.empty())
       writenamed(numbered ? numberedname(recfile, i + 1) : recfile,
-                reconciledtext(S, gtree, longopt.reconciledformat == "recphyloxml"));
+                reconciledtext(S, gtree, xml));
   }
 }
 

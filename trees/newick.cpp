@@ -15,6 +15,7 @@
 
 #include "parallel/pool.h"
 #include "trees/chunkread.h"
+#include "trees/edgelabels.h"
 #include "trees/fatal.h"
 #include "trees/genemap.h"
 #include "trees/rootedtree.h"
@@ -355,10 +356,8 @@ size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
         close.pos = o.pos;
         open.pop_back();
         bool inside = !open.empty();
-        // Inner node labels and support values are read and ignored.
-        NewickItem label{};
-        p = readlabel(in, skip(in, p + 1, inside), t, label);
-        if (label.quoted) t.names.resize(label.label);
+        // An inner node's label (a support value or a name) goes with the node.
+        p = readlabel(in, skip(in, p + 1, inside), t, close);
         p = readlength(in, p, inside, close);
         t.items.push_back(close);
         continue;
@@ -425,7 +424,7 @@ UnrootedTree::UnrootedTree(const NewickTree& nw) : UnrootedTree() {
   static thread_local std::vector<short> stack;
   stack.clear();
   short nextleaf = 0, nextinternal = static_cast<short>(n);
-  bool joined = false;
+  std::vector<std::string> labels;  // by directed node, only when the text has any
   for (const NewickItem& it : nw.items) {
     if (it.kind == NewickItem::LEAF) {
       short v = nextleaf++;
@@ -454,14 +453,21 @@ UnrootedTree::UnrootedTree(const NewickTree& nw) : UnrootedTree() {
     poptwo(stack, first, second);
     if (it.kind == NewickItem::CLOSE || it.kind == NewickItem::JOIN) {
       double len = it.kind == NewickItem::CLOSE && it.haslength ? it.length : NOLENGTH;
-      stack.push_back(createNode3(first, second, len, nextinternal));
-      joined = joined || it.kind == NewickItem::JOIN;
+      short v = createNode3(first, second, len, nextinternal);
+      if (it.kind == NewickItem::CLOSE && it.labellen > 0) {
+        labels.resize(total);
+        labels[v].assign(nw.labelof(it), it.labellen);
+      }
+      stack.push_back(v);
       continue;
     }
-    if (joined) brlen[first] = brlen[second];
+    // The halves of a two-child top are one edge: like its length, it keeps the first
+    // half's label if that has one.
+    if (!labels.empty() && !labels[first].empty()) labels[second].clear();
     jointopedge(*this, first, second);
     inroot = second;
   }
+  if (!labels.empty()) keepedgelabels(this, labels);
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "driver/options.h"
+#include "trees/edgelabels.h"
 #include "trees/fatal.h"
 #include "trees/species.h"
 #include "trees/tokenizer.h"
@@ -36,6 +37,7 @@ UnrootedTree::UnrootedTree(char* text) : UnrootedTree() {
 }
 
 UnrootedTree::~UnrootedTree() {
+  forgetedgelabels(this);
   delete[] brlen;
   if (leaflabels)
     for (int i = 0; i < leaves; i++) free(leaflabels[i]);
@@ -69,7 +71,6 @@ short UnrootedTree::parse(char* text, int& pos, int top, int treenr, int keeplab
       getTok(text, pos, treenr);
       first = createNode3(first, second, NOLENGTH, nextinternal);
       second = parse(text, pos, 0, treenr, keeplabels, nextleaf, nextinternal);
-      brlen[first] = brlen[second];
     }
     jointopedge(*this, first, second);
     if (text[pos] != ')') expectTok(")", text, pos);
@@ -168,8 +169,13 @@ std::ostream& operator<<(std::ostream& out, UnrootedTree& t) { return t.print(ou
 void jointopedge(UnrootedTree& G, short first, short second) {
   G.parent[first] = second;
   G.parent[second] = first;
-  if (G.brlen[first] != NOLENGTH)
-    G.brlen[second] = G.brlen[first];
+  // The two branches below a rooted text's root make one edge, as long as both together.
+  double& a = G.brlen[first];
+  double& b = G.brlen[second];
+  if (a != NOLENGTH && b != NOLENGTH)
+    a = b = a + b;
+  else if (a != NOLENGTH)
+    b = a;
   else
-    G.brlen[first] = G.brlen[second];
+    a = b;
 }

@@ -58,11 +58,12 @@ TEST_F(AfterSearch, FilesFollowTheFirstOptimalTree) {
   ASSERT_EQ(best.size(), 1u);
   reconoutputs(best, gtree);
   EXPECT_EQ(slurp(dir + "/ev.events.nhx"),
-            "((sra[&&NHX:D=0:L=0:C=1:G=1],srb[&&NHX:D=0:L=0:C=1:G=1])n3[&&NHX:D=0:L=0:C=1:G=1],"
-            "src[&&NHX:D=0:L=0:C=1:G=1])n4[&&NHX:D=0:L=0:C=1:G=1];\n");
+            "((sra[&&NHX:DUP=0:L=0:C=1:G=1],srb[&&NHX:DUP=0:L=0:C=1:G=1])"
+            "n3[&&NHX:DUP=0:L=0:C=1:G=1],src[&&NHX:DUP=0:L=0:C=1:G=1])"
+            "n4[&&NHX:DUP=0:L=0:C=1:G=1];\n");
   EXPECT_EQ(slurp(dir + "/rec.nhx"),
-            "((sra[&&NHX:S=sra],srb[&&NHX:S=srb])[&&NHX:S=n3:D=N],src[&&NHX:S=src])"
-            "[&&NHX:S=n4:D=N];\n");
+            "((sra[&&NHX:S=sra:L=0],srb[&&NHX:S=srb:L=0])[&&NHX:S=n3:D=N:L=0],"
+            "src[&&NHX:S=src:L=0])[&&NHX:S=n4:D=N:L=0];\n");
   EXPECT_FALSE(slurp(dir + "/ev.events.svg").empty());
   EXPECT_NE(slurp(dir + "/ev.events.tsv").find("4\t((sra,srb),src)\t0\t0\t1\t1\n"),
             std::string::npos);
