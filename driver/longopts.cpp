@@ -56,6 +56,7 @@ const LongOption table[] = {
     {"threads", true,
      [](const char* n, const char* v) { longopt.threads = (int)wholenumber(n, v, 0, 4096); }},
     {"newick", false, [](const char*, const char*) { longopt.newick = true; }},
+    {"families", true, [](const char*, const char* v) { longopt.familiesfile = v; }},
     {"outgroup", true,
      [](const char* n, const char* v) {
        std::string names = v;

@@ -20,6 +20,7 @@ struct LongOptions {
   bool newick = false;       // --newick
   std::vector<std::string> mapfiles;  // --map FILE, each
   std::vector<std::string> outgroup;  // --outgroup NAME[,NAME...]
+  std::string familiesfile;           // --families FILE
   // Output.
   std::string bestfile;      // --best FILE
   std::string outprefix;     // --out PREFIX

@@ -21,6 +21,7 @@
 #include "reconcile/dlcost.h"
 #include "search/nnisearch.h"
 #include "trees/fatal.h"
+#include "trees/familiesfile.h"
 #include "trees/genemap.h"
 #include "trees/listfiles.h"
 #include "trees/newick.h"
@@ -225,6 +226,19 @@ void version() {
 
 unsigned runseed = 0;
 
+// The gene trees of a families file, each family's with its own mapping file when it has one
+// (else the --map files or the -l rule); its files are Newick, as the programs that write
+// families files write them.
+static void readfamilies(const std::string& fname, std::vector<UnrootedTree*>& gtree) {
+  for (const FamilyFiles& f : readfamiliesfile(fname)) {
+    if (!f.mapping.empty()) beginfamilymap(f.mapping);
+    size_t before = gtree.size();
+    readnewickgtrees(f.genetrees.c_str(), gtree);
+    notegenes(f.genetrees, true, before, gtree.size());
+    if (!f.mapping.empty()) endfamilymap();
+  }
+}
+
 void savelog(const std::string& line) {
   if (!mainprocess()) return;  // one process of a run writes the log
   FILE* f = fopen("kelvora.log", "a");
@@ -247,11 +261,12 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
   outprefix = longopt.outprefix;
   replacefiles = longopt.force;
   for (const std::string& f : longopt.mapfiles) loadgenemap(f);
-  anyspeciesnames = longopt.newick || !longopt.mapfiles.empty();
+  anyspeciesnames = longopt.newick || !longopt.mapfiles.empty() || !longopt.familiesfile.empty();
   quotenames = longopt.newick;
   speciesoutgroup = longopt.outgroup;
   runseed = longopt.seedgiven ? static_cast<unsigned>(longopt.seed) : static_cast<unsigned>(time(nullptr));
   srand(runseed);
+  if (!longopt.familiesfile.empty()) readfamilies(longopt.familiesfile, gtree);
   int c, k = 0;
   double x;
   while ((c = getopt(argc, argv, optionstring)) != -1) {

@@ -79,7 +79,7 @@ void addgene(const InputText& in, size_t pos, const std::string& gene, const std
   }
 }
 
-void readmapfile(const std::string& fname);
+void readmapfile(const std::string& fname, const char* option = "--map");
 
 }  // namespace
 
@@ -94,7 +94,7 @@ void loadgenemap(const std::string& fname) { readmapfile(fname); }
 void beginfamilymap(const std::string& fname) {
   familymap = GeneMap();
   current = &familymap;
-  readmapfile(fname);
+  readmapfile(fname, "--families");
 }
 
 void endfamilymap() {
@@ -104,10 +104,10 @@ void endfamilymap() {
 
 namespace {
 
-void readmapfile(const std::string& fname) {
+void readmapfile(const std::string& fname, const char* option) {
   InputFile buf;
   InputText in;
-  in.option = "--map";
+  in.option = option;
   readinputfile(fname, buf, in);
   current->files.push_back(fname);
   current->file = current->files.size() == 1 ? fname : current->file + ", " + fname;
