@@ -9,6 +9,7 @@
 
 #include "driver/options.h"
 #include "trees/fatal.h"
+#include "trees/newick.h"
 
 LongOptions longopt;
 
@@ -56,6 +57,14 @@ const LongOption table[] = {
     {"threads", true,
      [](const char* n, const char* v) { longopt.threads = (int)wholenumber(n, v, 0, 4096); }},
     {"newick", false, [](const char*, const char*) { longopt.newick = true; }},
+    {"collapse", true,
+     [](const char* n, const char* v) {
+       char* end;
+       double x = strtod(v, &end);
+       if (end == v || *end || !std::isfinite(x))
+         fatal(std::string("--") + n + " needs a support value, not \"" + v + "\"");
+       collapsebelow = x;
+     }},
     {"map", true, [](const char*, const char* v) { longopt.mapfile = v; }},
     {"best", true, [](const char*, const char* v) { longopt.bestfile = v; }},
     {"out", true, [](const char*, const char* v) { longopt.outprefix = v; }},
@@ -109,4 +118,7 @@ void readlongoptions(int& argc, char** argv) {
   }
   argv[kept] = nullptr;
   argc = kept;
+  // Supports are read by the Newick reader only.
+  if (collapsebelow != -HUGE_VAL && !longopt.newick)
+    fatal("--collapse reads the supports of Newick trees: give --newick too");
 }

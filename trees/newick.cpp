@@ -2,15 +2,18 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 
 #include "parallel/pool.h"
 #include "trees/chunkread.h"
 #include "trees/fatal.h"
 #include "trees/genemap.h"
+#include "trees/multigene.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 #include "trees/tokenizer.h"
@@ -120,6 +123,23 @@ size_t readlength(const InputText& in, size_t p, bool lines, NewickItem& it) {
   return skip(in, q, lines);
 }
 
+// An inner node's label as a support value: a number, or of "a/b" (IQ-TREE's SH-aLRT/UFBoot)
+// the last one; NaN when the label is empty or holds no number.
+double supportof(const char* label, int len) {
+  const char* slash = static_cast<const char*>(memrchr(label, '/', len));
+  if (slash) {
+    len -= static_cast<int>(slash + 1 - label);
+    label = slash + 1;
+  }
+  char buf[64];
+  if (len <= 0 || len >= static_cast<int>(sizeof buf)) return std::nan("");
+  memcpy(buf, label, len);
+  buf[len] = 0;
+  char* end;
+  double v = strtod(buf, &end);
+  return end == buf + len ? v : std::nan("");
+}
+
 const char* kindname(bool gene) { return gene ? "gene tree" : "species tree"; }
 
 // After the root: ';' (maybe on a later line), or the line end when the tree stands on one line.
@@ -141,6 +161,7 @@ size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
   t.in = &in;
   t.gene = gene;
   t.leaves = 0;
+  t.polytomies = false;
   t.items.clear();
   t.names.clear();
   // Files joined together keep the byte-order mark of each.
@@ -203,19 +224,17 @@ size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
       char c = in.text[p];
       if (c == ',') {
         bool top = gene && open.size() == 1;
-        if (top && o.children == 2) {
+        if (!gene && o.children >= 2)
+          t.error(o.pos, "a node with more than two children in this species tree",
+                  "Resolve the polytomy first: species trees are binary.");
+        if (gene && o.children >= 2) {
+          // The top's third child joins an edge; any further child makes a polytomy.
           NewickItem join{};
-          join.kind = NewickItem::JOIN;
+          join.kind = top && o.children == 2 ? NewickItem::JOIN : NewickItem::MERGE;
           join.pos = p;
           t.items.push_back(join);
+          if (join.kind == NewickItem::MERGE) t.polytomies = true;
         }
-        if (o.children >= (top ? 3 : 2))
-          t.error(o.pos,
-                  std::string("a node with more than ") + (top ? "three" : "two") +
-                      " children in this " + kindname(gene),
-                  gene ? "Resolve the polytomy first: gene trees are binary below a top node "
-                         "of two or three children."
-                       : "Resolve the polytomy first: species trees are binary.");
         p++;
         break;
       }
@@ -230,6 +249,8 @@ size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
         // Inner node labels and support values are read and ignored.
         NewickItem label{};
         p = readlabel(in, skip(in, p + 1, inside), t, label);
+        close.support = supportof(label.quoted ? t.names.data() + label.label : in.text + label.label,
+                                  label.labellen);
         if (label.quoted) t.names.resize(label.label);
         p = readlength(in, p, inside, close);
         t.items.push_back(close);
@@ -319,6 +340,10 @@ UnrootedTree::UnrootedTree(const NewickTree& nw) : UnrootedTree() {
     }
     short first, second;
     poptwo(stack, first, second);
+    if (it.kind == NewickItem::MERGE) {
+      stack.push_back(createNode3(first, second, NOLENGTH, nextinternal));
+      continue;
+    }
     if (it.kind == NewickItem::CLOSE || it.kind == NewickItem::JOIN) {
       double len = it.kind == NewickItem::CLOSE && it.haslength ? it.length : NOLENGTH;
       stack.push_back(createNode3(first, second, len, nextinternal));
@@ -331,7 +356,57 @@ UnrootedTree::UnrootedTree(const NewickTree& nw) : UnrootedTree() {
   }
 }
 
+double collapsebelow = -HUGE_VAL;
+
 namespace {
+
+bool lowsupport(double support) { return support < collapsebelow; }  // false for NaN
+
+// Directed nodes of the tree that the builder makes from t whose edges are not in t: those
+// that resolve a polytomy, and with --collapse those of low support. Numbered as the builder
+// numbers them: leaves in order, then a triple per joining item, its upward node last.
+std::vector<short> contractededges(const NewickTree& t) {
+  struct Part {
+    short v;
+    bool partial;    // a polytomy's children joined so far
+    double support;  // of the edge above v
+  };
+  std::vector<Part> stack;
+  std::vector<short> cut;
+  short nextleaf = 0, nextinternal = static_cast<short>(t.leaves);
+  for (const NewickItem& it : t.items) {
+    if (it.kind == NewickItem::LEAF) {
+      stack.push_back({nextleaf++, false, std::nan("")});
+      continue;
+    }
+    Part second = stack.back();
+    stack.pop_back();
+    Part first = stack.back();
+    stack.pop_back();
+    if (it.kind == NewickItem::TOPCLOSE) {
+      if (lowsupport(first.support) || lowsupport(second.support)) cut.push_back(first.v);
+      continue;
+    }
+    for (const Part& x : {first, second})
+      if ((x.partial && it.kind != NewickItem::JOIN) || lowsupport(x.support))
+        cut.push_back(x.v);
+    bool partial = it.kind == NewickItem::JOIN || it.kind == NewickItem::MERGE;
+    stack.push_back({static_cast<short>(nextinternal + 2), partial,
+                     it.kind == NewickItem::CLOSE ? it.support : std::nan("")});
+    nextinternal = static_cast<short>(nextinternal + 3);
+  }
+  return cut;
+}
+
+// A gene tree as the builder makes it, with its multifurcating form beside it when it has one.
+UnrootedTree* genetree(const NewickTree& t) {
+  UnrootedTree* G = new UnrootedTree(t);
+  if (t.polytomies || collapsebelow != -HUGE_VAL) {
+    std::vector<short> cut = contractededges(t);
+    if (!cut.empty()) addmultiform(G, std::make_unique<MultiGeneTree>(*G, cut));
+  }
+  return G;
+}
 
 // One tree of -s or -g: nothing but blanks and comments may follow it.
 template <class T>
@@ -344,7 +419,10 @@ T* optiontree(char* text, bool gene, const char* option) {
   size_t p = skip(in, readnewick(in, 0, gene, t), true);
   if (p < in.size)
     inputerror(in, p, "text after the tree", std::string("Give one tree per ") + option + ".");
-  return new T(t);
+  if constexpr (std::is_same_v<T, UnrootedTree>)
+    return genetree(t);
+  else
+    return new T(t);
 }
 
 // Where the next tree of a list file starts, from p: blanks, comments, byte-order marks and
@@ -404,7 +482,7 @@ void readnewickgchunks(const char* fname, std::vector<UnrootedTree*>& gtree) {
           return;
         }
         p = readnewick(in, s, true, t);
-        c.trees.push_back(new UnrootedTree(t));
+        c.trees.push_back(genetree(t));
       } catch (QuietFailure&) {
         c.failed = true;
         c.failat = p;
@@ -428,7 +506,7 @@ void readnewickgchunks(const char* fname, std::vector<UnrootedTree*>& gtree) {
       return c.failed ? c.failat : c.next;
     }
     size_t q = readnewick(in, p, true, t);
-    gtree.push_back(new UnrootedTree(t));
+    gtree.push_back(genetree(t));
     return q;
   });
   for (; k < chunks.size(); k++) dropchunk(chunks[k]);
@@ -479,7 +557,7 @@ void readnewickgtrees(const char* fname, std::vector<UnrootedTree*>& gtree) {
   NewickTree t;
   readnewicklist(fname, "-G", [&](const InputText& in, size_t p) {
     size_t q = readnewick(in, p, true, t);
-    gtree.push_back(new UnrootedTree(t));
+    gtree.push_back(genetree(t));
     return q;
   });
 }
