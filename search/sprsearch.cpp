@@ -15,6 +15,7 @@
 #include "store/keptstore.h"
 #include "store/treerepr.h"
 #include "trees/fatal.h"
+#include "trees/multigene.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 
@@ -135,6 +136,15 @@ class SprSearch {
     kelvoraexit(-1);
   }
 
+  // Gene trees with polytomies keep their resolutions while a step tries its moves; once the
+  // tree has changed they are resolved for it again, which can only lower its cost.
+  void resolveagain() {
+    if (!anymultiforms()) return;
+    walk.start(W.initGTS(genes, 0));
+    best = walk.cost().mut();
+    store.lower(walk.fingerprint(), best, entry);
+  }
+
   bool pollstop() {
     if (searchstop()) stopped = true;
     return stopped;
@@ -203,6 +213,7 @@ class SprSearch {
       }
       if (found) {
         std::cout << " new optimal found :)" << std::endl;
+        resolveagain();
         remaining = bigsteps;
       } else {
         std::cout << " no improvement" << std::endl;
@@ -297,12 +308,22 @@ class SprSearch {
         steps.clear();
       } else {
         walk.undo(steps);
-        if (walk.cost().mut() != before) costerror(before);
+        // Taken back under resolutions made on the way, the cost is a bound until resolved.
+        if (anymultiforms())
+          resolveagain();
+        else if (walk.cost().mut() != before)
+          costerror(before);
       }
     }
   }
 
   void report() {
+    // Costs met under held resolutions are bounds: the kept trees get their exact ones.
+    if (anymultiforms())
+      store.recost([&](const std::vector<short>& enc) {
+        prepare(enc);
+        return walk.cost().mut();
+      });
     // A time limit ends the search as planned; a signal cuts it short.
     std::cout << (stopsignal ? "Search stopped" : "OK. Search completed") << std::endl;
     std::cout << "Number of NNI's:" << walk.moves << std::endl;
