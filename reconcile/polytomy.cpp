@@ -32,9 +32,10 @@ struct Scratch {
   unsigned pass = 0;
   // Per visited node (slot): species node, children mapped to it, head of their bucket.
   std::vector<short> visited;
-  std::vector<int> nhere, head, order, topk, chosen;
+  std::vector<int> nhere, head, order, topk, chosen, cnt, waiting;
+  std::vector<size_t> offg, offf;  // where each slot's G and F start
   std::vector<int> next;          // bucket links, per polytomy child
-  std::vector<double> G, F;       // width entries per slot: lineages at the bottom, at the top
+  std::vector<double> G, F;       // per slot: by lineages at the bottom, at the top
   std::vector<std::vector<int>> lineages;  // per slot, when building
   // Per half edge of the gene tree.
   std::vector<short> map;
@@ -47,7 +48,7 @@ struct Scratch {
   std::vector<int> kidhandles;
 };
 
-thread_local Scratch sc;
+thread_local Scratch scratch;
 
 double lossof(long q) { return weight_loss * static_cast<double>(q); }
 
@@ -59,8 +60,11 @@ double joincost(RootedTree& S, short a, short b, short& m) {
 }
 
 // Fills G and F for the polytomy whose children map to maps[0..K) and that maps to r; returns
-// its least resolution cost.
+// its least resolution cost. Below branch s no more lineages than children are of use (a
+// speciation of two lost lineages only costs), so G_s has cnt_s + 1 entries and F_s, which
+// pairs with its sibling's, cnt of its parent + 1.
 double polycost(RootedTree& S, const short* maps, int K, short r) {
+  Scratch& sc = scratch;
   if (sc.stamp.size() < static_cast<size_t>(S.total)) {
     sc.stamp.assign(S.total, 0);
     sc.slot.assign(S.total, 0);
@@ -72,6 +76,8 @@ double polycost(RootedTree& S, const short* maps, int K, short r) {
   sc.visited.clear();
   sc.nhere.clear();
   sc.head.clear();
+  sc.cnt.clear();
+  sc.waiting.clear();
   sc.next.assign(K, -1);
   auto visit = [&](short y) {
     sc.stamp[y] = sc.pass;
@@ -79,57 +85,83 @@ double polycost(RootedTree& S, const short* maps, int K, short r) {
     sc.visited.push_back(y);
     sc.nhere.push_back(0);
     sc.head.push_back(-1);
+    sc.cnt.push_back(0);
+    sc.waiting.push_back(0);
   };
   for (int i = 0; i < K; i++) {
     short y = maps[i];
-    if (sc.stamp[y] != sc.pass) visit(y);
+    bool fresh = sc.stamp[y] != sc.pass;
+    if (fresh) visit(y);
     int at = sc.slot[y];
     sc.nhere[at]++;
     sc.next[i] = sc.head[at];
     sc.head[at] = i;
-    while (y != r) {
+    // Each node newly met counts once as a child of its parent.
+    while (fresh && y != r) {
       y = S.parent[y];
-      if (sc.stamp[y] == sc.pass) break;
-      visit(y);
+      fresh = sc.stamp[y] != sc.pass;
+      if (fresh) visit(y);
+      sc.waiting[sc.slot[y]]++;
     }
   }
-  const int V = static_cast<int>(sc.visited.size()), W = K + 1;
-  sc.order.resize(V);
-  for (int i = 0; i < V; i++) sc.order[i] = i;
-  std::sort(sc.order.begin(), sc.order.end(), [&S](int x, int y) {
-    short a = sc.visited[x], b = sc.visited[y];
-    return S.depth[a] != S.depth[b] ? S.depth[a] > S.depth[b] : a < b;
-  });
-  sc.G.assign(static_cast<size_t>(V) * W, INF);
-  sc.F.assign(static_cast<size_t>(V) * W, INF);
+  // Children before parents: a node is ready once its visited children are done.
+  const int V = static_cast<int>(sc.visited.size());
+  sc.order.clear();
+  for (int i = 0; i < V; i++)
+    if (sc.waiting[i] == 0) sc.order.push_back(i);
+  for (size_t k = 0; k < sc.order.size(); k++) {
+    const int i = sc.order[k];
+    sc.cnt[i] += sc.nhere[i];
+    const short s = sc.visited[i];
+    if (s == r) continue;
+    const int p = sc.slot[S.parent[s]];
+    sc.cnt[p] += sc.cnt[i];
+    if (--sc.waiting[p] == 0) sc.order.push_back(p);
+  }
+  sc.offg.resize(V);
+  sc.offf.resize(V);
+  size_t g0 = 0, f0 = 0;
+  for (int i = 0; i < V; i++) {
+    const short s = sc.visited[i];
+    sc.offg[i] = g0;
+    sc.offf[i] = f0;
+    g0 += sc.cnt[i] + 1;
+    f0 += s == r ? 0 : sc.cnt[sc.slot[S.parent[s]]] + 1;
+  }
+  if (sc.G.size() < g0) sc.G.resize(g0);
+  if (sc.F.size() < f0) sc.F.resize(f0);
   const double d = weight_dup, l = weight_loss;
   double best = INF;
   for (int i : sc.order) {
     const short s = sc.visited[i];
-    const int n = sc.nhere[i];
-    double* g = &sc.G[static_cast<size_t>(i) * W];
+    const int n = sc.nhere[i], c = sc.cnt[i];
+    double* g = &sc.G[sc.offg[i]];
+    std::fill(g, g + c + 1, INF);
     if (s < S.leaves) {
       g[n] = 0;
     } else {
       const short a = S.son[s - S.leaves], b = S.son[s];
-      const double* fa = sc.stamp[a] == sc.pass ? &sc.F[static_cast<size_t>(sc.slot[a]) * W] : nullptr;
-      const double* fb = sc.stamp[b] == sc.pass ? &sc.F[static_cast<size_t>(sc.slot[b]) * W] : nullptr;
-      for (int q = 0; n + q < W; q++)
+      const double* fa = sc.stamp[a] == sc.pass ? &sc.F[sc.offf[sc.slot[a]]] : nullptr;
+      const double* fb = sc.stamp[b] == sc.pass ? &sc.F[sc.offf[sc.slot[b]]] : nullptr;
+      for (int q = 0; n + q <= c; q++)
         g[n + q] = (fa ? fa[q] : lossof(q)) + (fb ? fb[q] : lossof(q));
     }
     if (s == r) {
-      for (int m = 1; m < W; m++) best = std::min(best, g[m] + d * (m - 1));
+      for (int m = 1; m <= c; m++) best = std::min(best, g[m] + d * (m - 1));
       continue;
     }
-    double* f = &sc.F[static_cast<size_t>(i) * W];
-    std::copy(g, g + W, f);
-    for (int k = 1; k < W; k++) f[k] = std::min(f[k], f[k - 1] + l);
-    for (int k = W - 2; k >= 1; k--) f[k] = std::min(f[k], f[k + 1] + d);
+    const int w = sc.cnt[sc.slot[S.parent[s]]] + 1;
+    double* f = &sc.F[sc.offf[i]];
+    std::copy(g, g + c + 1, f);
+    std::fill(f + c + 1, f + w, INF);
+    for (int k = 1; k < w; k++) f[k] = std::min(f[k], f[k - 1] + l);
+    for (int k = w - 2; k >= 1; k--) f[k] = std::min(f[k], f[k + 1] + d);
   }
   return best;
 }
 
 int newnode(int a, int b) {
+  Scratch& sc = scratch;
   sc.left.push_back(a);
   sc.right.push_back(b);
   sc.uplen.push_back(NOLENGTH);
@@ -144,8 +176,9 @@ int join(int a, int b) {
 
 // After polycost on the same children: builds the resolution over the children's handles
 // kidhandles[0..K) and returns the handle of its top.
-int polybuild(RootedTree& S, int K, short r) {
-  const int V = static_cast<int>(sc.visited.size()), W = K + 1;
+int polybuild(RootedTree& S, short r) {
+  Scratch& sc = scratch;
+  const int V = static_cast<int>(sc.visited.size());
   const double d = weight_dup, l = weight_loss;
   sc.topk.assign(V, 0);
   sc.chosen.assign(V, 0);
@@ -153,10 +186,10 @@ int polybuild(RootedTree& S, int K, short r) {
   for (int k = V; k-- > 0;) {
     const int i = sc.order[k];
     const short s = sc.visited[i];
-    const double* g = &sc.G[static_cast<size_t>(i) * W];
+    const double* g = &sc.G[sc.offg[i]];
     int m = 0;
     double best = INF;
-    for (int x = 0; x < W; x++) {
+    for (int x = 0; x <= sc.cnt[i]; x++) {
       double c;
       if (s == r)
         c = x >= 1 ? g[x] + d * (x - 1) : INF;
@@ -213,6 +246,7 @@ int polybuild(RootedTree& S, int K, short r) {
 
 // Images and costs of every half edge's subtree, in M.order.
 bool directedcosts(const MultiGeneTree& M, RootedTree& S, const UnrootedTree& G) {
+  Scratch& sc = scratch;
   const int H = static_cast<int>(M.to.size());
   sc.map.assign(H, -1);
   sc.cost.assign(H, 0);
@@ -257,6 +291,7 @@ void childedges(const MultiGeneTree& M, int h, bool all, std::vector<int>& out) 
 
 // Resolution of the node whose children subtrees are the half edges cs, of image r.
 int resolvenode(RootedTree& S, const std::vector<int>& cs, short r) {
+  Scratch& sc = scratch;
   if (cs.size() == 2) return newnode(sc.handle[cs[0]], sc.handle[cs[1]]);
   sc.kids.clear();
   sc.kidhandles.clear();
@@ -266,11 +301,12 @@ int resolvenode(RootedTree& S, const std::vector<int>& cs, short r) {
   }
   const int K = static_cast<int>(cs.size());
   polycost(S, sc.kids.data(), K, r);
-  return polybuild(S, K, r);
+  return polybuild(S, r);
 }
 
 // Handles of the subtrees of the half edges below the given ones, children first.
 void buildbelow(const MultiGeneTree& M, RootedTree& S, const std::vector<int>& tops) {
+  Scratch& sc = scratch;
   std::vector<std::pair<int, bool>> stack;
   for (int h : tops) stack.emplace_back(h, false);
   std::vector<int> cs;
@@ -297,6 +333,7 @@ void buildbelow(const MultiGeneTree& M, RootedTree& S, const std::vector<int>& t
 // Writes the resolution into G: the two subtrees of the top joined by an edge, each node's
 // triple made as the reader makes it.
 void writetree(UnrootedTree& G, int a, int b) {
+  Scratch& sc = scratch;
   const int n = G.leaves;
   std::fill(G.parent + n, G.parent + G.total, -1);
   short nextinternal = static_cast<short>(n);
@@ -327,6 +364,7 @@ void writetree(UnrootedTree& G, int a, int b) {
 }  // namespace
 
 double resolvemultiform(const MultiGeneTree& M, RootedTree& S, UnrootedTree& G) {
+  Scratch& sc = scratch;
   if (weight_dup < 0 || weight_loss < 0)
     fatal("Gene trees with polytomies need weights of duplications and losses of 0 or more");
   if (!directedcosts(M, S, G)) return -1;

@@ -30,6 +30,8 @@ constexpr int sprperturbradius = 4;
 // random moves took a subtree from and to: elsewhere the tree is the best tree's, whose
 // neighbourhood was searched.
 constexpr int sprperturbreach = 3;
+// Kept trees costed exactly before a climb with gene-tree polytomies gives up.
+constexpr size_t sprexactcandidates = 8;
 
 // Marks the nodes within reach edges of v.
 void markaround(const RootedTree& W, short v, int reach, std::vector<char>& region) {
@@ -101,6 +103,7 @@ class SprSearch {
   std::vector<UnrootedTree*>& genes;
   const SprOptions& o;
   KeptStore store;
+  FingerprintSet exact;  // kept trees costed exactly by exactneighbour
   SprWalk walk;
   KeptStore::Entry* entry = nullptr;  // the store's entry of the tree last offered
   double best;                        // the cost a step must beat
@@ -138,6 +141,38 @@ class SprSearch {
 
   // Gene trees with polytomies keep their resolutions while a step tries its moves; once the
   // tree has changed they are resolved for it again, which can only lower its cost.
+  // Under held resolutions a neighbour looks dearer than it is: before a climb gives up, the
+  // cheapest kept trees not yet searched from are costed exactly, and the best of them is taken
+  // when it beats the tree. True when one was.
+  bool exactneighbour() {
+    if (!anymultiforms() || stopped) return false;
+    const std::vector<short> here = encoding();
+    const Fingerprint herefp = walk.fingerprint();
+    std::vector<std::pair<Fingerprint, std::vector<short>>> cands;
+    for (const auto& kv : store.trees()) {
+      if (cands.size() == sprexactcandidates) break;
+      const KeptStore::Entry& e = kv.second;
+      if (e.expanded || e.fp == herefp || exact.contains(e.fp)) continue;
+      cands.emplace_back(e.fp, e.enc);
+    }
+    double bestcost = best;
+    int pick = -1;
+    for (size_t i = 0; i < cands.size(); i++) {
+      prepare(cands[i].second);
+      exact.insert(cands[i].first);
+      store.lower(cands[i].first, walk.cost().mut(), entry);
+      if (walk.cost().mut() < bestcost) {
+        bestcost = walk.cost().mut();
+        pick = static_cast<int>(i);
+      }
+    }
+    if (cands.empty()) return false;
+    prepare(pick < 0 ? here : cands[pick].second);
+    if (pick < 0) return false;
+    best = bestcost;
+    return true;
+  }
+
   void resolveagain() {
     if (!anymultiforms()) return;
     walk.start(W.initGTS(genes, 0));
@@ -206,6 +241,7 @@ class SprSearch {
       // place costs little; the whole neighbourhood only when that finds nothing.
       bool found = pass(sprnearradius, region, processed, newtrees, pruned);
       if (!found && !stopped && !nearonly) found = pass(-1, region, processed, newtrees, pruned);
+      if (!found && !stopped) found = exactneighbour();
       std::cout << " (" << processed << " processed/" << newtrees << " new trees)";
       if (stopped) {
         std::cout << " stopped" << std::endl;
