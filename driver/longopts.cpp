@@ -9,6 +9,7 @@
 
 #include "driver/options.h"
 #include "trees/fatal.h"
+#include "trees/newick.h"
 
 LongOptions longopt;
 
@@ -70,6 +71,14 @@ const LongOption table[] = {
        }
      }},
     {"map", true, [](const char*, const char* v) { longopt.mapfiles.push_back(v); }},
+    {"collapse", true,
+     [](const char* n, const char* v) {
+       char* end;
+       double x = strtod(v, &end);
+       if (end == v || *end || !std::isfinite(x))
+         fatal(std::string("--") + n + " needs a support value, not \"" + v + "\"");
+       collapsebelow = x;
+     }},
     {"best", true, [](const char*, const char* v) { longopt.bestfile = v; }},
     {"out", true, [](const char*, const char* v) { longopt.outprefix = v; }},
     {"force", false, [](const char*, const char*) { longopt.force = true; }},
@@ -122,4 +131,7 @@ void readlongoptions(int& argc, char** argv) {
   }
   argv[kept] = nullptr;
   argc = kept;
+  // Supports are read by the Newick reader only.
+  if (collapsebelow != -HUGE_VAL && !longopt.newick)
+    fatal("--collapse reads the supports of Newick trees: give --newick too");
 }

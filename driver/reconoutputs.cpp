@@ -6,6 +6,7 @@
 #include "output/eventfiles.h"
 #include "output/reconciledfiles.h"
 #include "output/reconciliation.h"
+#include "reconcile/polytomy.h"
 #include "trees/savefile.h"
 #include "search/searchcontrol.h"
 #include "trees/fatal.h"
@@ -34,6 +35,7 @@ void reconoutputs(const std::vector<RootedTree*>& species, std::vector<UnrootedT
   const bool numbered = species.size() > 1;
   for (size_t i = 0; i < species.size(); i++) {
     RootedTree& S = *species[i];
+    resolvegenes(S, gtree);
     if (!prefix.empty()) {
       std::string base = numbered ? prefix + "." + std::to_string(i + 1) : prefix;
       SpeciesEvents ev = countevents(S, gtree);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -9,8 +10,8 @@
 #include <functional>
 #include <memory>
 #include <set>
-#include <type_traits>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "parallel/pool.h"
@@ -18,6 +19,7 @@
 #include "trees/edgelabels.h"
 #include "trees/fatal.h"
 #include "trees/genemap.h"
+#include "trees/multigene.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 #include "trees/tokenizer.h"
@@ -125,6 +127,23 @@ size_t readlength(const InputText& in, size_t p, bool lines, NewickItem& it) {
                "Write a number after ':', or remove the ':'.");
   it.haslength = true;
   return skip(in, q, lines);
+}
+
+// An inner node's label as a support value: a number, or of "a/b" (IQ-TREE's SH-aLRT/UFBoot)
+// the last one; NaN when the label is empty or holds no number.
+double supportof(const char* label, int len) {
+  const char* slash = static_cast<const char*>(memrchr(label, '/', len));
+  if (slash) {
+    len -= static_cast<int>(slash + 1 - label);
+    label = slash + 1;
+  }
+  char buf[64];
+  if (len <= 0 || len >= static_cast<int>(sizeof buf)) return std::nan("");
+  memcpy(buf, label, len);
+  buf[len] = 0;
+  char* end;
+  double v = strtod(buf, &end);
+  return end == buf + len ? v : std::nan("");
 }
 
 const char* kindname(bool gene) { return gene ? "gene tree" : "species tree"; }
@@ -259,6 +278,7 @@ size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
   t.gene = gene;
   t.small = false;
   t.leaves = 0;
+  t.polytomies = false;
   t.items.clear();
   t.names.clear();
   // Files joined together keep the byte-order mark of each.
@@ -329,22 +349,22 @@ size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
         // A species tree from an inference program is unrooted: three children at the top,
         // rooted later on its outgroup.
         bool top = (gene || !speciesoutgroup.empty()) && open.size() == 1;
-        if (top && o.children == 2) {
-          NewickItem join{};
-          join.kind = NewickItem::JOIN;
-          join.pos = p;
-          t.items.push_back(join);
-        }
-        if (o.children >= (top ? 3 : 2))
+        if (!gene && o.children >= (top ? 3 : 2))
           t.error(o.pos,
                   std::string("a node with more than ") + (top ? "three" : "two") +
-                      " children in this " + kindname(gene),
-                  gene ? "Resolve the polytomy first: gene trees are binary below a top node "
-                         "of two or three children."
-                  : open.size() == 1 && o.children == 2
+                      " children in this species tree",
+                  open.size() == 1 && o.children == 2
                       ? "Resolve the polytomy first: species trees are binary. An unrooted "
                         "species tree (three children at the top) is rooted by --outgroup NAME."
                       : "Resolve the polytomy first: species trees are binary.");
+        if (gene ? o.children >= 2 : top && o.children == 2) {
+          // The top's third child joins an edge; any further child makes a polytomy.
+          NewickItem join{};
+          join.kind = top && o.children == 2 ? NewickItem::JOIN : NewickItem::MERGE;
+          join.pos = p;
+          t.items.push_back(join);
+          if (join.kind == NewickItem::MERGE) t.polytomies = true;
+        }
         p++;
         break;
       }
@@ -358,6 +378,8 @@ size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
         bool inside = !open.empty();
         // An inner node's label (a support value or a name) goes with the node.
         p = readlabel(in, skip(in, p + 1, inside), t, close);
+        close.support = supportof(close.quoted ? t.names.data() + close.label : in.text + close.label,
+                                  close.labellen);
         p = readlength(in, p, inside, close);
         t.items.push_back(close);
         continue;
@@ -451,6 +473,10 @@ UnrootedTree::UnrootedTree(const NewickTree& nw) : UnrootedTree() {
     }
     short first, second;
     poptwo(stack, first, second);
+    if (it.kind == NewickItem::MERGE) {
+      stack.push_back(createNode3(first, second, NOLENGTH, nextinternal));
+      continue;
+    }
     if (it.kind == NewickItem::CLOSE || it.kind == NewickItem::JOIN) {
       double len = it.kind == NewickItem::CLOSE && it.haslength ? it.length : NOLENGTH;
       short v = createNode3(first, second, len, nextinternal);
@@ -470,7 +496,57 @@ UnrootedTree::UnrootedTree(const NewickTree& nw) : UnrootedTree() {
   if (!labels.empty()) keepedgelabels(this, labels);
 }
 
+double collapsebelow = -HUGE_VAL;
+
 namespace {
+
+bool lowsupport(double support) { return support < collapsebelow; }  // false for NaN
+
+// Directed nodes of the tree that the builder makes from t whose edges are not in t: those
+// that resolve a polytomy, and with --collapse those of low support. Numbered as the builder
+// numbers them: leaves in order, then a triple per joining item, its upward node last.
+std::vector<short> contractededges(const NewickTree& t) {
+  struct Part {
+    short v;
+    bool partial;    // a polytomy's children joined so far
+    double support;  // of the edge above v
+  };
+  std::vector<Part> stack;
+  std::vector<short> cut;
+  short nextleaf = 0, nextinternal = static_cast<short>(t.leaves);
+  for (const NewickItem& it : t.items) {
+    if (it.kind == NewickItem::LEAF) {
+      stack.push_back({nextleaf++, false, std::nan("")});
+      continue;
+    }
+    Part second = stack.back();
+    stack.pop_back();
+    Part first = stack.back();
+    stack.pop_back();
+    if (it.kind == NewickItem::TOPCLOSE) {
+      if (lowsupport(first.support) || lowsupport(second.support)) cut.push_back(first.v);
+      continue;
+    }
+    for (const Part& x : {first, second})
+      if ((x.partial && it.kind != NewickItem::JOIN) || lowsupport(x.support))
+        cut.push_back(x.v);
+    bool partial = it.kind == NewickItem::JOIN || it.kind == NewickItem::MERGE;
+    stack.push_back({static_cast<short>(nextinternal + 2), partial,
+                     it.kind == NewickItem::CLOSE ? it.support : std::nan("")});
+    nextinternal = static_cast<short>(nextinternal + 3);
+  }
+  return cut;
+}
+
+// A gene tree as the builder makes it, with its multifurcating form beside it when it has one.
+UnrootedTree* genetree(const NewickTree& t) {
+  UnrootedTree* G = new UnrootedTree(t);
+  if (t.polytomies || collapsebelow != -HUGE_VAL) {
+    std::vector<short> cut = contractededges(t);
+    if (!cut.empty()) addmultiform(G, std::make_unique<MultiGeneTree>(*G, cut));
+  }
+  return G;
+}
 
 // One tree of -s or -g: nothing but blanks and comments may follow it.
 template <class T>
@@ -487,7 +563,9 @@ T* optiontree(char* text, bool gene, const char* option) {
     leftoutsmall++;
     return nullptr;
   }
-  if constexpr (std::is_same<T, RootedTree>::value)
+  if constexpr (std::is_same_v<T, UnrootedTree>)
+    return genetree(t);
+  else if constexpr (std::is_same_v<T, RootedTree>)
     return newickspecies(t);
   else
     return new T(t);
@@ -553,7 +631,7 @@ void readnewickgchunks(const char* fname, std::vector<UnrootedTree*>& gtree) {
         if (t.small)
           c.small++;
         else
-          c.trees.push_back(new UnrootedTree(t));
+          c.trees.push_back(genetree(t));
       } catch (QuietFailure&) {
         c.failed = true;
         c.failat = p;
@@ -581,7 +659,7 @@ void readnewickgchunks(const char* fname, std::vector<UnrootedTree*>& gtree) {
     if (t.small)
       leftoutsmall++;
     else
-      gtree.push_back(new UnrootedTree(t));
+      gtree.push_back(genetree(t));
     return q;
   });
   for (; k < chunks.size(); k++) dropchunk(chunks[k]);
@@ -708,7 +786,7 @@ void readnewickgtrees(const char* fname, std::vector<UnrootedTree*>& gtree) {
     if (t.small)
       leftoutsmall++;
     else
-      gtree.push_back(new UnrootedTree(t));
+      gtree.push_back(genetree(t));
     return q;
   });
 }

@@ -10,15 +10,17 @@ class UnrootedTree;
 
 // A tree read as standard Newick (--newick), as the node events that the tree constructors
 // replay: leaves left to right, each inner node when it closes. Names of leaves stay in the
-// input; quoted ones, once unquoted, in names.
+// input; quoted ones, once unquoted, in names. A gene-tree node of more children is read as a
+// caterpillar: MERGE joins its children so far at each further comma.
 struct NewickItem {
-  enum Kind : unsigned char { LEAF, CLOSE, JOIN, TOPCLOSE } kind;
+  enum Kind : unsigned char { LEAF, CLOSE, JOIN, TOPCLOSE, MERGE } kind;
   bool quoted;
   bool haslength;
   int labellen;
   size_t label;   // offset into the input, or into names when quoted
   size_t pos;     // offset of the node in the input, for messages
   double length;
+  double support;  // CLOSE: the node's label as a number (NaN: none)
 };
 
 struct NewickTree {
@@ -29,6 +31,7 @@ struct NewickTree {
   // A gene tree of fewer than three leaves: read, to be left out (leftoutsmall counts them).
   bool small = false;
   int leaves = 0;
+  bool polytomies = false;  // a gene-tree node of more children than binary
   size_t start = 0;  // offset of the tree in the input
   std::vector<NewickItem> items;
   std::string names;
@@ -49,6 +52,9 @@ RootedTree* newickspecies(const NewickTree& t);
 
 // Gene trees of fewer than three leaves that the list and option readers left out.
 extern long leftoutsmall;
+
+// --collapse X: gene-tree branches whose support is below X are contracted (-inf: none).
+extern double collapsebelow;
 
 // Reads one tree starting at pos (blanks, comments and a byte-order mark before it skipped)
 // and returns the offset after it, its ';' included.
