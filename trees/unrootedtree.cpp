@@ -8,6 +8,7 @@
 
 #include "driver/options.h"
 #include "trees/edgelabels.h"
+#include "trees/treeweights.h"
 #include "trees/fatal.h"
 #include "trees/species.h"
 #include "trees/tokenizer.h"
@@ -38,6 +39,7 @@ UnrootedTree::UnrootedTree(char* text) : UnrootedTree() {
 
 UnrootedTree::~UnrootedTree() {
   forgetedgelabels(this);
+  forgetgeneweight(this);
   delete[] brlen;
   if (leaflabels)
     for (int i = 0; i < leaves; i++) free(leaflabels[i]);
