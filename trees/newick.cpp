@@ -289,6 +289,10 @@ double weightbefore(const InputText& in, size_t start, const NewickTree& t) {
       p--;
       continue;
     }
+    if (p >= 3 && bomlength(in.text + p - 3)) {
+      p -= 3;
+      continue;
+    }
     if (c != ']') break;
     size_t open = p - 1;
     while (open > 0 && in.text[open] != '[') open--;
