@@ -21,6 +21,7 @@
 #include "trees/edgelabels.h"
 #include "trees/fatal.h"
 #include "trees/genemap.h"
+#include "trees/innernames.h"
 #include "trees/multigene.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
@@ -451,6 +452,7 @@ RootedTree::RootedTree(const NewickTree& nw) : RootedTree() {
   static std::vector<short> stack;
   stack.clear();
   short nextleaf = 0, nextinternal = static_cast<short>(leaves);
+  std::vector<std::string> inner;
   for (const NewickItem& it : nw.items) {
     if (it.kind == NewickItem::LEAF) {
       short v = nextleaf++;
@@ -474,8 +476,14 @@ RootedTree::RootedTree(const NewickTree& nw) : RootedTree() {
     parent[right] = v;
     level[v] = static_cast<short>(1 + std::max(level[left], level[right]));
     stack.push_back(v);
+    // A label that is no number names the clade (a support value would be one).
+    if (!nw.byspecies && it.labellen > 0 && std::isnan(it.support)) {
+      inner.resize(total);
+      inner[v] = std::string(nw.labelof(it), it.labellen);
+    }
   }
   root = stack.back();
+  if (!inner.empty()) keepinnernames(this, inner);
 }
 
 // Node by node as the text constructor builds it, so both readers number a tree alike.
