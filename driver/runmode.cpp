@@ -91,7 +91,7 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
 
 // Cost, dump and store entry of a tree that a move reached.
 static void explored(RootedTree& S, std::vector<UnrootedTree*>& gtree, ArrTab& store,
-                     std::vector<short>& buf, DlCost& c, DlCost d, int k, const std::string& t) {
+                     std::vector<short>& buf, DlTotal& c, DlTotal d, int k, const std::string& t) {
   S.dumpnnistructs(gtree, -1, -1);
   c = c + d;
   TreeRepr* entry = nullptr;
@@ -116,11 +116,11 @@ void nniexplore(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unroo
   }
   ArrTab store;
   for (RootedTree* S : stree) {
-    DlCost c = S->initGTS(gtree, 1);
+    DlTotal c = S->initGTS(gtree, 1);
     std::cout << *S << " toto " << c << " init " << costtext(c.mut()) << std::endl;
     S->dumpnnistructs(gtree, -1, -1);
     std::vector<short> buf(S->reprlen());
-    DlCost d(0, 0);
+    DlTotal d;
     if (n != 0) {
       const short v = static_cast<short>(node);
       std::cout << " Single NNI \t" << n << " ";

@@ -25,8 +25,8 @@ std::string eventstsv(const RootedTree& S, const SpeciesEvents& ev) {
   for (int v = 0; v < S.total; v++) {
     out += std::to_string(v) + "\t";
     out.append(whole, from[v], to[v] - from[v]);
-    out += "\t" + std::to_string(ev.dup[v]) + "\t" + std::to_string(ev.loss[v]) + "\t" +
-           std::to_string(ev.lineages[v]) + "\t" + std::to_string(ev.genetrees[v]) + "\n";
+    out += "\t" + eventcount(ev.dup[v]) + "\t" + eventcount(ev.loss[v]) + "\t" +
+           eventcount(ev.lineages[v]) + "\t" + eventcount(ev.genetrees[v]) + "\n";
   }
   return out;
 }
@@ -41,9 +41,9 @@ std::string eventsnhx(const RootedTree& S, const SpeciesEvents& ev) {
       out += ",";
     } else {
       if (x >= S.leaves) out += ")";
-      out += newicklabel(names[x]) + "[&&NHX:DUP=" + std::to_string(ev.dup[x]) +
-             ":L=" + std::to_string(ev.loss[x]) + ":C=" + std::to_string(ev.lineages[x]) +
-             ":G=" + std::to_string(ev.genetrees[x]) + "]";
+      out += newicklabel(names[x]) + "[&&NHX:DUP=" + eventcount(ev.dup[x]) +
+             ":L=" + eventcount(ev.loss[x]) + ":C=" + eventcount(ev.lineages[x]) +
+             ":G=" + eventcount(ev.genetrees[x]) + "]";
     }
   });
   return out + ";\n";

@@ -88,7 +88,7 @@ std::string eventssvg(const RootedTree& S, const SpeciesEvents& ev) {
   for (short v : order) {
     double x = xof(v), top = v == S.root ? x - STEP : xof(S.parent[v]);
     out += "<text x=\"" + num((top + x) / 2) + "\" y=\"" + num(y[v] - 6) + "\">D" +
-           std::to_string(ev.dup[v]) + " L" + std::to_string(ev.loss[v]) + "</text>\n";
+           eventcount(ev.dup[v]) + " L" + eventcount(ev.loss[v]) + "</text>\n";
   }
   out += "</g>\n<g font-family=\"sans-serif\" font-size=\"12\" fill=\"black\">\n";
   for (int v = 0; v < S.leaves; v++)
