@@ -9,6 +9,7 @@
 #include "driver/options.h"
 #include "driver/outputs.h"
 #include "driver/reconoutputs.h"
+#include "driver/supports.h"
 #include "initial/consensus.h"
 #include "initial/greedy.h"
 #include "initial/randomtree.h"
@@ -21,6 +22,7 @@
 #include "store/arrtab.h"
 #include "store/treerepr.h"
 #include "trees/fatal.h"
+#include "trees/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 
@@ -79,8 +81,14 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
       sprsearch(stree, gtree, spr);
     else
       smpexplore2(stree, gtree, nnimaxdepth);
-    writebest();
-    reconoutputs(searchbest(), gtree);  // a stopped search writes them too
+    // Supports of each optimal tree, on trees made afresh from the outcome: the same node ids
+    // as the tree searchbest makes for the --events files.
+    std::vector<RootedTree*> optimal;
+    if (longopt.support)
+      for (const std::vector<int>& t : searchoutcome.trees) optimal.push_back(speciestreeof(t));
+    std::vector<SupportTable> supports = supportreport(optimal, gtree);
+    writebest(optimal, supports);
+    reconoutputs(searchbest(), gtree, supports);  // a stopped search writes them too
     endifinterrupted();
   } else if (opt.explore) {
     checkoutputs();
