@@ -32,19 +32,27 @@ struct Changed {
 };
 
 double resample(const std::vector<Changed>& changed, const std::vector<unsigned short>& counts,
-                long replicates, std::vector<DlTotal> (&acc)[2]) {
-  for (auto& a : acc) a.assign(replicates, DlTotal());
+                long replicates, std::vector<long long> (&acc)[4]) {
+  // Plain arrays without a branch, so that the inner loop runs in vector registers.
+  for (auto& a : acc) a.assign(replicates, 0);
+  long long* dup1 = acc[0].data();
+  long long* loss1 = acc[1].data();
+  long long* dup2 = acc[2].data();
+  long long* loss2 = acc[3].data();
   for (const Changed& c : changed) {
     const unsigned short* row = counts.data() + static_cast<size_t>(c.g) * replicates;
+    const long long d1 = c.d[0].dup, l1 = c.d[0].loss, d2 = c.d[1].dup, l2 = c.d[1].loss;
     for (long r = 0; r < replicates; r++) {
-      if (!row[r]) continue;
-      for (int k = 0; k < 2; k++)
-        acc[k][r] = acc[k][r] + DlTotal(row[r] * c.d[k].dup, row[r] * c.d[k].loss);
+      const long long k = row[r];
+      dup1[r] += k * d1;
+      loss1[r] += k * l1;
+      dup2[r] += k * d2;
+      loss2[r] += k * l2;
     }
   }
   double wins = 0;
   for (long r = 0; r < replicates; r++) {
-    const double d1 = acc[0][r].mut(), d2 = acc[1][r].mut();
+    const double d1 = DlTotal(dup1[r], loss1[r]).mut(), d2 = DlTotal(dup2[r], loss2[r]).mut();
     // The tree's resolution costs 0 against the alternatives' d1 and d2.
     if (d1 > 0 && d2 > 0)
       wins += 1;
@@ -84,7 +92,7 @@ SupportTable nnisupports(RootedTree& S, std::vector<UnrootedTree*>& genes, long 
   for (int g = 0; g < n; g++) units[g] = share.unitsof(g);
   std::vector<unsigned short> counts;
   if (replicates > 0 && n > 0) counts = drawcounts(n, replicates, seed);
-  std::vector<DlTotal> acc[2];
+  std::vector<long long> acc[4];
   std::vector<DlCost> alt(n, DlCost(0, 0));
   std::vector<Changed> changed;
   for (short c = static_cast<short>(S.leaves); c < S.total; c++) {
