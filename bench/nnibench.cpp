@@ -88,9 +88,9 @@ Collection& collection(int kind) {
 void BM_NniMove(benchmark::State& state) {
   Collection& c = collection(static_cast<int>(state.range(0)));
   RootedTree& S = *c.S;
-  DlCost total = S.initGTS(c.genes, 0);
+  DlTotal total = S.initGTS(c.genes, 0);
   std::mt19937 rng(7);
-  DlCost delta(0, 0);
+  DlTotal delta;
   int info = 0;
   std::string text;
   long moves = 0;

@@ -19,7 +19,7 @@ void costreport(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unroo
       if (opt.nodetables) S->printdeb(out) << std::endl;
     }
     // Gene trees are independent: their lines may be made on several threads, then print in order.
-    DlCost total = eachgeneinorder(*S, gtree, out, [&](UnrootedTree& Gref, std::ostream& out) {
+    DlTotal total = eachgeneinorder(*S, gtree, out, [&](UnrootedTree& Gref, std::ostream& out) {
       UnrootedTree* G = &Gref;
       DlCost cost(0, 0);
       resolveifmulti(*G, *S);

@@ -29,6 +29,9 @@ struct LongOptions {
   std::string reconciledfile;       // --reconciled FILE
   std::string reconciledformat = "nhx";  // --reconciled-format nhx|recphyloxml
   bool exact = false;        // --exact
+  // Supports.
+  bool support = false;      // --support
+  long replicates = 1000;    // --replicates B: resamples of --support
   // Text for the invocation log: the long options as given.
   std::string line;
 };

@@ -5,6 +5,9 @@
 #include "driver/options.h"
 #include "driver/reconoutputs.h"
 #include "driver/runmode.h"
+#include "driver/supports.h"
+#include "driver/longopts.h"
+#include "trees/fatal.h"
 #include "initial/randomtree.h"
 #include "parallel/processes.h"
 
@@ -23,7 +26,11 @@ int main(int argc, char** argv) {
   if (opt.costreport) costreport(opt, stree, gtree);
   // The given species trees before a run mode adds (-w, -Y) or moves (-N) any; a search writes
   // them for the best tree it found.
-  if (!searchruns(opt)) reconoutputs(stree, gtree);
+  if (longopt.support && !opt.costreport && !searchruns(opt))
+    fatal("--support needs -b (the given species trees) or -Y (the best tree found)");
+  std::vector<SupportTable> supports;
+  if (opt.costreport) supports = supportreport(stree, gtree);
+  if (!searchruns(opt)) reconoutputs(stree, gtree, supports);
   runmode(opt, stree, gtree);
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "driver/longopts.h"
+#include "output/supportfiles.h"
 #include "search/searchcontrol.h"
 #include "trees/fatal.h"
 #include "trees/savefile.h"
@@ -21,10 +22,15 @@ void checkoutputs() {
   if (!bestname().empty()) checknamed(bestname());
 }
 
-void writebest() {
+void writebest(const std::vector<RootedTree*>& species, const std::vector<SupportTable>& supports) {
   std::string name = bestname();
   if (name.empty()) return;
   std::string text;
+  if (!supports.empty()) {
+    for (size_t i = 0; i < supports.size(); i++) text += supportnewick(*species[i], supports[i]);
+    writenamed(name, text);
+    return;
+  }
   for (auto& tree : searchoutcome.optimal) text += tree.second + ";\n";
   writenamed(name, text);
 }

@@ -1,5 +1,10 @@
 #pragma once
 #include <string>
+#include <vector>
+
+#include "search/nnisupport.h"
+
+class RootedTree;
 
 // Files of the long options, written after a search (-Y) or an exploration (-N).
 
@@ -11,8 +16,10 @@ std::string outputname(const std::string& suffix);
 void checkoutputs();
 
 // --best FILE (or PREFIX.best.nwk under --out): the optimal trees found, one a line, in
-// Newick. Nothing without either option.
-void writebest();
+// Newick. Nothing without either option. With supports (one per optimal tree, from
+// --support), each tree is written from species with its supports as labels.
+void writebest(const std::vector<RootedTree*>& species = {},
+               const std::vector<SupportTable>& supports = {});
 
 // SIGINT and SIGTERM set stopsignal, so the search ends at its next move and saves; a second
 // one ends the run at once. A signal ignored at the start (background jobs) stays ignored.

@@ -21,7 +21,8 @@ std::string numberedname(const std::string& file, size_t n) {
   return file.substr(0, dot) + "." + std::to_string(n) + file.substr(dot);
 }
 
-void reconoutputs(const std::vector<RootedTree*>& species, std::vector<UnrootedTree*>& gtree) {
+void reconoutputs(const std::vector<RootedTree*>& species, std::vector<UnrootedTree*>& gtree,
+                  const std::vector<SupportTable>& supports) {
   const std::string& prefix = longopt.eventsprefix;
   const std::string& recfile = longopt.reconciledfile;
   if (prefix.empty() && recfile.empty()) return;
@@ -39,9 +40,10 @@ void reconoutputs(const std::vector<RootedTree*>& species, std::vector<UnrootedT
     if (!prefix.empty()) {
       std::string base = numbered ? prefix + "." + std::to_string(i + 1) : prefix;
       SpeciesEvents ev = countevents(S, gtree);
-      writenamed(base + ".events.tsv", eventstsv(S, ev));
-      writenamed(base + ".events.nhx", eventsnhx(S, ev));
-      writenamed(base + ".events.svg", eventssvg(S, ev));
+      const SupportTable* sup = i < supports.size() ? &supports[i] : nullptr;
+      writenamed(base + ".events.tsv", eventstsv(S, ev, sup));
+      writenamed(base + ".events.nhx", eventsnhx(S, ev, sup));
+      writenamed(base + ".events.svg", eventssvg(S, ev, sup));
     }
     if (!recfile.empty())
       writenamed(numbered ? numberedname(recfile, i + 1) : recfile,

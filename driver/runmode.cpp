@@ -9,6 +9,7 @@
 #include "driver/options.h"
 #include "driver/outputs.h"
 #include "driver/reconoutputs.h"
+#include "driver/supports.h"
 #include "initial/consensus.h"
 #include "initial/greedy.h"
 #include "initial/randomtree.h"
@@ -21,6 +22,7 @@
 #include "store/arrtab.h"
 #include "store/treerepr.h"
 #include "trees/fatal.h"
+#include "trees/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 
@@ -79,8 +81,14 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
       sprsearch(stree, gtree, spr);
     else
       smpexplore2(stree, gtree, nnimaxdepth);
-    writebest();
-    reconoutputs(searchbest(), gtree);  // a stopped search writes them too
+    // Supports of each optimal tree, on trees made afresh from the outcome: the same node ids
+    // as the tree searchbest makes for the --events files.
+    std::vector<RootedTree*> optimal;
+    if (longopt.support)
+      for (const std::vector<int>& t : searchoutcome.trees) optimal.push_back(speciestreeof(t));
+    std::vector<SupportTable> supports = supportreport(optimal, gtree);
+    writebest(optimal, supports);
+    reconoutputs(searchbest(), gtree, supports);  // a stopped search writes them too
     endifinterrupted();
   } else if (opt.explore) {
     checkoutputs();
@@ -91,7 +99,7 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
 
 // Cost, dump and store entry of a tree that a move reached.
 static void explored(RootedTree& S, std::vector<UnrootedTree*>& gtree, ArrTab& store,
-                     std::vector<short>& buf, DlCost& c, DlCost d, int k, const std::string& t) {
+                     std::vector<short>& buf, DlTotal& c, DlTotal d, int k, const std::string& t) {
   S.dumpnnistructs(gtree, -1, -1);
   c = c + d;
   TreeRepr* entry = nullptr;
@@ -116,11 +124,11 @@ void nniexplore(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unroo
   }
   ArrTab store;
   for (RootedTree* S : stree) {
-    DlCost c = S->initGTS(gtree, 1);
+    DlTotal c = S->initGTS(gtree, 1);
     std::cout << *S << " toto " << c << " init " << costtext(c.mut()) << std::endl;
     S->dumpnnistructs(gtree, -1, -1);
     std::vector<short> buf(S->reprlen());
-    DlCost d(0, 0);
+    DlTotal d;
     if (n != 0) {
       const short v = static_cast<short>(node);
       std::cout << " Single NNI \t" << n << " ";

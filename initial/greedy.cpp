@@ -11,6 +11,7 @@
 #include "trees/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
+#include "trees/treeweights.h"
 #include "trees/unrootedtree.h"
 
 namespace {
@@ -74,9 +75,13 @@ class Restriction {
   }
 };
 
+// The copy weighs what G weighs.
 UnrootedTree* restrictedtree(UnrootedTree& G, const std::vector<char>& placed) {
   std::vector<int> post = Restriction(G, placed).post();
-  return post.empty() ? nullptr : genetreeof(post);
+  if (post.empty()) return nullptr;
+  UnrootedTree* R = genetreeof(post);
+  if (anygeneweights()) setgeneweight(R, geneweight(&G));
+  return R;
 }
 
 // The tree of post with species t joined above its root.

@@ -1,11 +1,29 @@
 #include "output/eventfiles.h"
 
 #include <cctype>
+#include <sstream>
 #include <vector>
+
+#include "output/supportfiles.h"
+#include "reconcile/costformat.h"
 
 #include "trees/rootedtree.h"
 
-std::string eventstsv(const RootedTree& S, const SpeciesEvents& ev) {
+namespace {
+
+bool hassupport(const SupportTable* sup, int v) {
+  return sup && v < static_cast<int>(sup->at.size()) && sup->at[v].node >= 0;
+}
+
+std::string change(const SupportTable* sup, int v, int k) {
+  std::ostringstream out;
+  out << costtext(sup->at[v].change[k].mut());
+  return out.str();
+}
+
+}  // namespace
+
+std::string eventstsv(const RootedTree& S, const SpeciesEvents& ev, const SupportTable* sup) {
   std::vector<std::string> names = speciesnodenames(S);
   // Every clade is a stretch of the whole tree's text, so the tree is written once.
   std::string whole;
@@ -21,17 +39,27 @@ std::string eventstsv(const RootedTree& S, const SpeciesEvents& ev) {
       to[x] = whole.size();
     }
   });
-  std::string out = "node\tclade\tduplications\tlosses\tlineages\tgenetrees\n";
+  std::string out = "node\tclade\tduplications\tlosses\tlineages\tgenetrees";
+  out += sup ? "\tsupport\tnni1\tnni2\n" : "\n";
   for (int v = 0; v < S.total; v++) {
     out += std::to_string(v) + "\t";
     out.append(whole, from[v], to[v] - from[v]);
-    out += "\t" + std::to_string(ev.dup[v]) + "\t" + std::to_string(ev.loss[v]) + "\t" +
-           std::to_string(ev.lineages[v]) + "\t" + std::to_string(ev.genetrees[v]) + "\n";
+    out += "\t" + eventcount(ev.dup[v]) + "\t" + eventcount(ev.loss[v]) + "\t" +
+           eventcount(ev.lineages[v]) + "\t" + eventcount(ev.genetrees[v]);
+    if (sup) {
+      if (hassupport(sup, v)) {
+        std::string s = supportlabel(*sup, v);
+        out += "\t" + (s.empty() ? "-" : s) + "\t" + change(sup, v, 0) + "\t" + change(sup, v, 1);
+      } else {
+        out += "\t-\t-\t-";
+      }
+    }
+    out += "\n";
   }
   return out;
 }
 
-std::string eventsnhx(const RootedTree& S, const SpeciesEvents& ev) {
+std::string eventsnhx(const RootedTree& S, const SpeciesEvents& ev, const SupportTable* sup) {
   std::vector<std::string> names = speciesnodenames(S);
   std::string out;
   depthfirst(S.root, SpeciesKids{S}, [&](int x, int step) {
@@ -41,9 +69,15 @@ std::string eventsnhx(const RootedTree& S, const SpeciesEvents& ev) {
       out += ",";
     } else {
       if (x >= S.leaves) out += ")";
-      out += newicklabel(names[x]) + "[&&NHX:DUP=" + std::to_string(ev.dup[x]) +
-             ":L=" + std::to_string(ev.loss[x]) + ":C=" + std::to_string(ev.lineages[x]) +
-             ":G=" + std::to_string(ev.genetrees[x]) + "]";
+      out += newicklabel(names[x]) + "[&&NHX:DUP=" + eventcount(ev.dup[x]) +
+             ":L=" + eventcount(ev.loss[x]) + ":C=" + eventcount(ev.lineages[x]) +
+             ":G=" + eventcount(ev.genetrees[x]);
+      if (hassupport(sup, x)) {
+        std::string s = supportlabel(*sup, x);
+        if (!s.empty()) out += ":SUPPORT=" + s;
+        out += ":NNI1=" + change(sup, x, 0) + ":NNI2=" + change(sup, x, 1);
+      }
+      out += "]";
     }
   });
   return out + ";\n";

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "output/eventfiles.h"
+#include "output/supportfiles.h"
 #include "trees/rootedtree.h"
 
 namespace {
@@ -33,7 +34,7 @@ std::string colour(long dup, long loss) {
 
 }  // namespace
 
-std::string eventssvg(const RootedTree& S, const SpeciesEvents& ev) {
+std::string eventssvg(const RootedTree& S, const SpeciesEvents& ev, const SupportTable* sup) {
   std::vector<std::string> names = speciesnodenames(S);
   std::vector<int> depth(S.total, 0);
   std::vector<double> y(S.total, 0);
@@ -88,7 +89,10 @@ std::string eventssvg(const RootedTree& S, const SpeciesEvents& ev) {
   for (short v : order) {
     double x = xof(v), top = v == S.root ? x - STEP : xof(S.parent[v]);
     out += "<text x=\"" + num((top + x) / 2) + "\" y=\"" + num(y[v] - 6) + "\">D" +
-           std::to_string(ev.dup[v]) + " L" + std::to_string(ev.loss[v]) + "</text>\n";
+           eventcount(ev.dup[v]) + " L" + eventcount(ev.loss[v]) + "</text>\n";
+    std::string s = sup ? supportlabel(*sup, v) : "";
+    if (!s.empty())
+      out += "<text x=\"" + num((top + x) / 2) + "\" y=\"" + num(y[v] + 12) + "\">" + s + "</text>\n";
   }
   out += "</g>\n<g font-family=\"sans-serif\" font-size=\"12\" fill=\"black\">\n";
   for (int v = 0; v < S.leaves; v++)

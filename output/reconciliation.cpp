@@ -1,10 +1,14 @@
 #include "output/reconciliation.h"
 
+#include <set>
+#include <sstream>
 #include <vector>
 
+#include "reconcile/costformat.h"
 #include "trees/innernames.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
+#include "trees/treeweights.h"
 #include "trees/unrootedtree.h"
 
 bool SpeciesKids::operator()(int x, int& a, int& b) const {
@@ -46,9 +50,9 @@ Reconciliation reconcile(UnrootedTree& G, short r) {
   return rec;
 }
 
-void addevents(const Reconciliation& rec, const RootedTree& S, SpeciesEvents& ev) {
+void addevents(const Reconciliation& rec, const RootedTree& S, SpeciesEvents& ev, long units) {
   std::vector<char> reached(S.total, 0);
-  ev.lineages[rec.nodes[0].map]++;
+  ev.lineages[rec.nodes[0].map] += units;
   for (const RecNode& x : rec.nodes) {
     reached[x.map] = 1;
     for (int c : x.child) {
@@ -58,20 +62,20 @@ void addevents(const Reconciliation& rec, const RootedTree& S, SpeciesEvents& ev
       // side the gene lost.
       short y = rec.nodes[c].map;
       while (y != x.map) {
-        ev.lineages[y]++;
+        ev.lineages[y] += units;
         reached[y] = 1;
         short p = S.parent[y];
         if (p != x.map || x.dup) {
           short sister = S.son[p] == y ? S.son[p - S.leaves] : S.son[p];
-          ev.loss[sister]++;
-          ev.lineages[sister]++;
+          ev.loss[sister] += units;
+          ev.lineages[sister] += units;
         }
         y = p;
       }
     }
-    if (x.dup) ev.dup[x.map]++;
+    if (x.dup) ev.dup[x.map] += units;
   }
-  for (int s = 0; s < S.total; s++) ev.genetrees[s] += reached[s];
+  for (int s = 0; s < S.total; s++) ev.genetrees[s] += reached[s] * units;
 }
 
 SpeciesEvents countevents(RootedTree& S, std::vector<UnrootedTree*>& gtree) {
@@ -80,9 +84,17 @@ SpeciesEvents countevents(RootedTree& S, std::vector<UnrootedTree*>& gtree) {
   for (UnrootedTree* G : gtree) {
     G->clean(0);
     G->setlcamappings(S);
-    addevents(reconcile(*G, G->findoptimal(S)), S, ev);
+    addevents(reconcile(*G, G->findoptimal(S)), S, ev, static_cast<long>(geneunits(G)));
   }
   return ev;
+}
+
+std::string eventcount(long v) {
+  const long long u = weightunit();
+  if (u == 1) return std::to_string(v);
+  std::ostringstream out;
+  out << costtext(static_cast<double>(v) / static_cast<double>(u));
+  return out.str();
 }
 
 std::vector<std::string> speciesnodenames(const RootedTree& S) {

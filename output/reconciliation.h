@@ -23,7 +23,8 @@ struct Reconciliation {
 // G must be mapped into S (clean(0), setlcamappings); r names the rooting, as findoptimal does.
 Reconciliation reconcile(UnrootedTree& G, short r);
 
-// Events per species-tree node, summed over gene trees:
+// Events per species-tree node, summed over gene trees, each counted geneunits() times
+// (trees/treeweights.h): without weights, plain counts.
 //   dup        duplications mapped to the node;
 //   loss       gene lineages lost on the branch above the node;
 //   lineages   gene lineages entering that branch (lost ones too; a gene tree's root lineage
@@ -34,7 +35,11 @@ struct SpeciesEvents {
   explicit SpeciesEvents(int nodes) : dup(nodes), loss(nodes), lineages(nodes), genetrees(nodes) {}
 };
 
-void addevents(const Reconciliation& rec, const RootedTree& S, SpeciesEvents& ev);
+void addevents(const Reconciliation& rec, const RootedTree& S, SpeciesEvents& ev,
+               long units = 1);
+
+// A count of SpeciesEvents as the files show it: whole, or weighted as costs print.
+std::string eventcount(long v);
 
 // Each gene tree reconciled at the rooting that findoptimal returns (the one -O prints).
 SpeciesEvents countevents(RootedTree& S, std::vector<UnrootedTree*>& gtree);

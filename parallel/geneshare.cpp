@@ -5,6 +5,7 @@
 #include "parallel/processes.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
+#include "trees/treeweights.h"
 #include "trees/unrootedtree.h"
 
 namespace {
@@ -20,6 +21,7 @@ struct Cached {
   const void* first = nullptr;
   int threads = 0;
   bool split = false;
+  unsigned long weights = 0;
   GeneShare share;
 } cached;
 
@@ -52,7 +54,8 @@ const GeneShare& geneshare(const std::vector<UnrootedTree*>& genes) {
   const bool split = splitacrossprocesses();
   const void* first = genes.empty() ? nullptr : genes[0];
   if (cached.data == genes.data() && cached.size == genes.size() && cached.first == first &&
-      cached.threads == threads && cached.split == split)
+      cached.threads == threads && cached.split == split &&
+      cached.weights == weightsversion())
     return cached.share;
   const int n = static_cast<int>(genes.size());
   std::vector<long> weight(n);
@@ -60,6 +63,11 @@ const GeneShare& geneshare(const std::vector<UnrootedTree*>& genes) {
   GeneShare s;
   s.lo = 0;
   s.hi = n;
+  s.one = weightunit();
+  if (anygeneweights()) {
+    s.units.resize(n);
+    for (int i = 0; i < n; i++) s.units[i] = geneunits(genes[i]);
+  }
   if (split) {
     std::vector<int> ranks = balancedcuts(weight, 0, n, processcount());
     s.lo = ranks[processrank()];
@@ -72,7 +80,7 @@ const GeneShare& geneshare(const std::vector<UnrootedTree*>& genes) {
   if (static_cast<int>(scratch.size()) < parts) scratch.resize(parts);
   for (int t = 1; t < parts; t++)
     if (!scratch[t]) scratch[t] = std::make_unique<GeneScratch>();
-  cached = Cached{genes.data(), genes.size(), first, threads, split, s};
+  cached = Cached{genes.data(), genes.size(), first, threads, split, weightsversion(), s};
   return cached.share;
 }
 
@@ -81,6 +89,8 @@ GeneShare serialshare(const GeneShare& s) {
   one.lo = s.lo;
   one.hi = s.hi;
   one.cuts = {s.lo, s.hi};
+  one.units = s.units;
+  one.one = s.one;
   return one;
 }
 

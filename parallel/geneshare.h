@@ -19,7 +19,12 @@ std::vector<int> balancedcuts(const std::vector<long>& weight, int lo, int hi, i
 struct GeneShare {
   int lo = 0, hi = 0;
   std::vector<int> cuts;
+  // How many times each gene tree counts in a total (trees/treeweights.h); empty when no
+  // tree has a weight, and then every one counts one.
+  std::vector<long long> units;
+  long long one = 1;
   int parts() const { return static_cast<int>(cuts.size()) - 1; }
+  long long unitsof(int g) const { return units.empty() ? one : units[g]; }
 };
 const GeneShare& geneshare(const std::vector<UnrootedTree*>& genes);
 

@@ -91,18 +91,19 @@ class BlockText : public std::streambuf {
 
 struct Block {
   Text text;
-  DlCost sum{0, 0};
+  DlTotal sum;
   std::atomic<bool> done{false};
 };
 
 }  // namespace
 
-DlCost eachgeneinorder(RootedTree& S, std::vector<UnrootedTree*>& genes, std::ostream& to,
+DlTotal eachgeneinorder(RootedTree& S, std::vector<UnrootedTree*>& genes, std::ostream& to,
                        const std::function<DlCost(UnrootedTree& G, std::ostream& out)>& body) {
   const GeneShare& share = geneshare(genes);
-  DlCost total(0, 0);
+  DlTotal total;
   if (share.parts() <= 1 || !mapsall(S, genes, share.lo, share.hi)) {
-    for (int g = share.lo; g < share.hi; g++) total = total + body(*genes[g], to);
+    for (int g = share.lo; g < share.hi; g++)
+      total = total + DlTotal(body(*genes[g], to), share.unitsof(g));
     return total;
   }
   readyforthreads(S);
@@ -133,8 +134,9 @@ DlCost eachgeneinorder(RootedTree& S, std::vector<UnrootedTree*>& genes, std::os
       if (t == 0) writedone();
       int b = next.fetch_add(1);
       if (b >= nblocks) break;
-      DlCost sum(0, 0);
-      for (int g = cuts[b]; g < cuts[b + 1]; g++) sum = sum + body(*genes[g], out);
+      DlTotal sum;
+      for (int g = cuts[b]; g < cuts[b + 1]; g++)
+        sum = sum + DlTotal(body(*genes[g], out), share.unitsof(g));
       blocks[b].text = buf.take();
       blocks[b].sum = sum;
       blocks[b].done.store(true, std::memory_order_release);

@@ -60,14 +60,13 @@ void startparallelwork() {
 void splitoverprocesses(bool on) { split = on; }
 bool splitacrossprocesses() { return split && count > 1; }
 
-DlCost sumoverprocesses(DlCost c) {
+DlTotal sumoverprocesses(DlTotal c) {
 #ifdef KELVORA_MPI
   if (count > 1) {
-    // Summed as 64-bit values and narrowed once, as the one-process sum narrows each step:
-    // both wrap to the same 32 bits.
-    long in[2] = {c.dup, c.loss}, out[2] = {0, 0};
-    MPI_Allreduce(in, out, 2, MPI_LONG, MPI_SUM, MPI_COMM_WORLD);
-    return DlCost(out[0], out[1]);
+    // Whole numbers: the sum is the same in any order.
+    long long in[2] = {c.dup, c.loss}, out[2] = {0, 0};
+    MPI_Allreduce(in, out, 2, MPI_LONG_LONG, MPI_SUM, MPI_COMM_WORLD);
+    return DlTotal(out[0], out[1]);
   }
 #endif
   return c;

@@ -24,7 +24,7 @@ void splitoverprocesses(bool on);
 bool splitacrossprocesses();
 
 // Sum over the processes of each one's cost pair; every process gets it. Collective.
-DlCost sumoverprocesses(DlCost c);
+DlTotal sumoverprocesses(DlTotal c);
 // Every process's values, concatenated in process order, on every process. Collective.
 std::vector<int> gatherfromall(const std::vector<int>& mine);
 // The main process's value, on every process. Collective.

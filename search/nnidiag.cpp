@@ -27,10 +27,14 @@ static int truncated(double x) {
   return static_cast<int>(x);
 }
 
-static DlCost prepare(RootedTree* s, std::vector<UnrootedTree*>& genes) {
-  DlCost total = s->initGTS(genes, 1);
+static DlTotal prepare(RootedTree* s, std::vector<UnrootedTree*>& genes) {
+  DlTotal total = s->initGTS(genes, 1);
+  // Without weights the per-gene sum, as always; with them the weighted total.
   double sum = 0;
-  for (UnrootedTree* g : genes) sum += g->curcost.mut();
+  if (anygeneweights())
+    sum = total.mut();
+  else
+    for (UnrootedTree* g : genes) sum += g->curcost.mut();
   std::cout << "xx=" << truncated(sum) << std::endl;
   std::cout << "TET" << std::endl;
   return total;
@@ -89,12 +93,12 @@ void RootedTree::dumpnnistructs(std::vector<UnrootedTree*>& genes, int selector,
 void nnitester(RootedTree* s, std::vector<UnrootedTree*>& genes) {
   // A move needs an internal node with an internal child; without one the draws never end.
   if (s->leaves < 3) fatal("The NNI test needs a species tree of at least 3 leaves");
-  DlCost total = prepare(s, genes);
+  DlTotal total = prepare(s, genes);
   ArrTab store;
   int count = 0, remaining = 10000;
   s->dumpnnistructs(genes, -1, 777);
   std::vector<short> buf(s->reprlen());
-  DlCost delta(0, 0);
+  DlTotal delta;
   int info = 0;
   std::string text;
   for (;;) {
@@ -126,10 +130,10 @@ void nnitester2() {
     s->print(msg);
     fatal(msg.str());
   }
-  DlCost total = prepare(s, genes);
+  DlTotal total = prepare(s, genes);
   ArrTab store;
   s->dumpnnistructs(genes, -1, 777);
-  DlCost delta(0, 0);
+  DlTotal delta;
   int info = 0;
   std::string text;
   if (s->nni(a, 1, genes, delta, info, text) == 1) {

@@ -186,7 +186,7 @@ static DlCost movegene(RootedTree& S, const Move& m, int gi, UnrootedTree* g,
   return d;
 }
 
-int RootedTree::nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlCost& delta,
+int RootedTree::nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlTotal& delta,
                     int& /*info*/, std::string& /*text*/) {
   const int cslot = variant == 0 ? a : a - leaves;
   const int zslot = variant == 0 ? a - leaves : a;
@@ -211,7 +211,7 @@ int RootedTree::nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlC
   // Each thread sums the changes of its block; the blocks are added in gene order.
   const Move m{a, c, x, y, z, onpath};
   const GeneShare& share = geneshare(genes);
-  std::vector<DlCost> sums(share.parts(), DlCost(0, 0));
+  std::vector<DlTotal> sums(share.parts());
   forblocks(share, [&](int t, int lo, int hi) {
     unsigned char* mark = nnimark;
     if (t > 0) {
@@ -219,13 +219,13 @@ int RootedTree::nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlC
       if (own.mark.size() < static_cast<size_t>(nnimarksize)) own.mark.resize(nnimarksize);
       mark = own.mark.data();
     }
-    DlCost sum(0, 0);
+    DlTotal sum;
     for (int gi = lo; gi < hi; gi++)
-      sum = sum + movegene(*this, m, gi, genes[gi], mark);
+      sum = sum + DlTotal(movegene(*this, m, gi, genes[gi], mark), share.unitsof(gi));
     sums[t] = sum;
   });
-  delta = DlCost(0, 0);
-  for (const DlCost& d : sums) delta = delta + d;
+  delta = DlTotal();
+  for (const DlTotal& d : sums) delta = delta + d;
   if (splitacrossprocesses()) delta = sumoverprocesses(delta);
 
   for (short s = c;; s = parent[s]) {

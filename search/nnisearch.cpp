@@ -28,7 +28,7 @@ static short* encode(RootedTree& S) {
 }
 
 int smpexplorerec3single(RootedTree& W, std::vector<UnrootedTree*>& genes, ArrTab& store,
-                         DlCost& cost, DlCost& delta, int depth, long& moves, int& rotation,
+                         DlTotal& cost, DlTotal& delta, int depth, long& moves, int& rotation,
                          int& processed, int& newtrees, double& best) {
   const int m = W.total - W.leaves;
   int info = 0;
@@ -116,9 +116,9 @@ void smpexplore2(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& g
   checkstarts(starts);
   ArrTab store;
   RootedTree& W = *starts[0];
-  DlCost cost = W.initGTS(genes, 1);
+  DlTotal cost = W.initGTS(genes, 1);
   long moves = 1;
-  DlCost delta(0, 0);
+  DlTotal delta;
   int step = 1;
   int rotation = W.leaves;
   const int len = W.reprlen();

@@ -14,7 +14,7 @@ extern int iterativedepth;
 void smpexplore2(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& genes, int maxdepth);
 // 1: a cheaper tree was found and W has its shape; -1: searchstop() ended the search; 0: none.
 int smpexplorerec3single(RootedTree& W, std::vector<UnrootedTree*>& genes, ArrTab& store,
-                         DlCost& cost, DlCost& delta, int depth, long& moves, int& rotation,
+                         DlTotal& cost, DlTotal& delta, int depth, long& moves, int& rotation,
                          int& processed, int& newtrees, double& best);
 
 // Every start tree must have the species of the first: a fatal error names the first that

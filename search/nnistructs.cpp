@@ -126,7 +126,7 @@ void RootedTree::nnireinit(std::vector<UnrootedTree*>& genes) {
   nniinit(genes, 0);
 }
 
-DlCost RootedTree::initGTS(std::vector<UnrootedTree*>& genes, int first) {
+DlTotal RootedTree::initGTS(std::vector<UnrootedTree*>& genes, int first) {
   setdepth(-1, 0);
   if (first && !mout) {
     mapgenes(*this, genes);
@@ -138,20 +138,20 @@ DlCost RootedTree::initGTS(std::vector<UnrootedTree*>& genes, int first) {
   }
   // Each thread sums the costs of its block; the blocks are added in gene order.
   const GeneShare& share = geneshare(genes);
-  std::vector<DlCost> sums(share.parts(), DlCost(0, 0));
+  std::vector<DlTotal> sums(share.parts());
   forblocks(share, [&](int t, int lo, int hi) {
-    DlCost sum(0, 0);
+    DlTotal sum;
     for (int g = lo; g < hi; g++) {
       UnrootedTree* G = genes[g];
       short r = G->findoptimal(*this);
       DlCost c = G->dlcost(*this, r);
-      sum = sum + c;
+      sum = sum + DlTotal(c, share.unitsof(g));
       G->curcost = c;
     }
     sums[t] = sum;
   });
-  DlCost totalcost(0, 0);
-  for (const DlCost& c : sums) totalcost = totalcost + c;
+  DlTotal totalcost;
+  for (const DlTotal& c : sums) totalcost = totalcost + c;
   if (splitacrossprocesses()) totalcost = sumoverprocesses(totalcost);
   return totalcost;
 }

@@ -6,7 +6,7 @@
 #include "trees/fatal.h"
 #include "trees/rootedtree.h"
 
-void SprWalk::start(DlCost c) {
+void SprWalk::start(DlTotal c) {
   total = c;
   hashes.build(W);
 }
@@ -22,7 +22,7 @@ void SprWalk::swapchildren(short v) { std::swap(W.son[v - W.leaves], W.son[v]); 
 // The NNI at upper node a with lower node c: ((x, y), z) becomes ((z, x), y).
 void SprWalk::nni(short a, short c) {
   int variant = W.son[a] == c ? 0 : 1;
-  DlCost delta(0, 0);
+  DlTotal delta;
   int info = 0;
   std::string text;
   if (!W.nni(a, variant, genes, delta, info, text)) fatal("SPR step on a leaf");

@@ -25,8 +25,8 @@ class SprWalk {
   SprWalk(RootedTree& W, std::vector<UnrootedTree*>& genes) : W(W), genes(genes) {}
 
   // After W was prepared (initGTS) with total cost c.
-  void start(DlCost c);
-  DlCost cost() const { return total; }
+  void start(DlTotal c);
+  DlTotal cost() const { return total; }
   Fingerprint fingerprint() const { return hashes.fingerprint(); }
   long moves = 0;
 
@@ -49,7 +49,7 @@ class SprWalk {
  private:
   RootedTree& W;
   std::vector<UnrootedTree*>& genes;
-  DlCost total{0, 0};
+  DlTotal total;
   CladeHashes hashes;
   SprPlace here;
   std::vector<std::pair<short, short>>* journal = nullptr;

@@ -62,13 +62,13 @@ class RootedTree : public Tree {
   short clustersize(short v);
 
   // Search structures and the NNI move (search/).
-  DlCost initGTS(std::vector<UnrootedTree*>& genes, int first);
+  DlTotal initGTS(std::vector<UnrootedTree*>& genes, int first);
   void nniinit(std::vector<UnrootedTree*>& genes, int alloc);
   void nnireinit(std::vector<UnrootedTree*>& genes);
   short _outdistribution(short s, short* dupcount, short* speccount, short* out);
   void outdlcost(short top, short* dupcount, short* speccount, DlCost& cost, short leaves);
   short _outdlcost(short s, short* dupcount, short* speccount, DlCost& cost);
-  int nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlCost& delta, int& info,
+  int nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlTotal& delta, int& info,
           std::string& text);
   short _nniupdate(UnrootedTree* g, short v, short a, short c);
   void dumpnnistructs(std::vector<UnrootedTree*>& genes, int selector, int tag);

@@ -1,6 +1,7 @@
 #include "trees/treeweights.h"
 
 #include <atomic>
+#include <cmath>
 #include <mutex>
 #include <unordered_map>
 
@@ -10,16 +11,35 @@ std::mutex lock;
 std::unordered_map<const UnrootedTree*, double> weights;
 // Set once any weight is: the common run without weights never takes the lock.
 std::atomic<bool> any{false};
+// How many trees have a weight that is not whole: the unit is 2^20 while any has.
+long fractional = 0;
+std::atomic<long long> unit{1};
+std::atomic<unsigned long> version{0};
+
+constexpr long long FRACTIONUNIT = 1LL << 20;
 
 }  // namespace
 
+static bool whole(double w) { return w == std::floor(w); }
+
+// Under the lock.
+static void drop(const UnrootedTree* G) {
+  auto it = weights.find(G);
+  if (it == weights.end()) return;
+  if (!whole(it->second)) fractional--;
+  weights.erase(it);
+  version++;
+  unit = fractional > 0 ? FRACTIONUNIT : 1;
+}
+
 void setgeneweight(const UnrootedTree* G, double w) {
   std::lock_guard<std::mutex> hold(lock);
-  if (w == 1.0) {
-    weights.erase(G);
-    return;
-  }
+  drop(G);
+  version++;
+  if (w == 1.0) return;
   weights[G] = w;
+  if (!whole(w)) fractional++;
+  unit = fractional > 0 ? FRACTIONUNIT : 1;
   any = true;
 }
 
@@ -39,5 +59,14 @@ bool anygeneweights() {
 void forgetgeneweight(const UnrootedTree* G) {
   if (!any) return;
   std::lock_guard<std::mutex> hold(lock);
-  weights.erase(G);
+  drop(G);
 }
+
+long long weightunit() { return unit; }
+
+long long geneunits(const UnrootedTree* G) {
+  if (!any) return unit;
+  return std::llround(geneweight(G) * static_cast<double>(unit.load()));
+}
+
+unsigned long weightsversion() { return version; }

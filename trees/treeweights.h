@@ -11,3 +11,11 @@ double geneweight(const UnrootedTree* G);
 bool anygeneweights();
 // Drops G's weight (its destructor calls this).
 void forgetgeneweight(const UnrootedTree* G);
+
+// Totals count each tree its weight times weightunit(), rounded once to a whole number, and
+// sum those in 64 bits: exact, so every grouping over threads and processes gives the same
+// bits. The unit is 1 while every weight is whole, 2^20 while any is not.
+long long weightunit();
+long long geneunits(const UnrootedTree* G);
+// Changes whenever a weight does: caches of units compare it.
+unsigned long weightsversion();

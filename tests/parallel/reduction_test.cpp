@@ -42,9 +42,9 @@ TEST(Reduction, MoveCostsSumOverAnySplit) {
     for (Part& p : parts) p.S = species(text);
     for (const std::string& g : all.texts) parts[rng() % k].genes.add(g);
 
-    DlCost whole = S->initGTS(all.v, 1);
+    DlTotal whole = S->initGTS(all.v, 1);
     EXPECT_EQ(geneshare(all.v).parts(), threadcount()) << "the collection is shared out";
-    DlCost summed(0, 0);
+    DlTotal summed;
     for (Part& p : parts) summed = summed + p.S->initGTS(p.genes.v, 1);
     ASSERT_TRUE(same(whole, summed)) << "prepared, round " << round;
 
@@ -53,11 +53,11 @@ TEST(Reduction, MoveCostsSumOverAnySplit) {
     for (int m = 0; m < 40; m++) {
       short a = static_cast<short>(S->leaves + rng() % S->internal);
       int variant = rng() % 2;
-      DlCost delta(0, 0);
+      DlTotal delta(0, 0);
       int moved = S->nni(a, variant, all.v, delta, info, t);
-      DlCost sum(0, 0);
+      DlTotal sum;
       for (Part& p : parts) {
-        DlCost d(0, 0);
+        DlTotal d;
         ASSERT_EQ(p.S->nni(a, variant, p.genes.v, d, info, t), moved);
         sum = sum + d;
       }

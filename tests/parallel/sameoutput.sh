@@ -32,7 +32,10 @@ printf '%s\n' '(s0,s1,(s2,zz))' >"$scratch/data/unknown.txt"
       sed 's/,/,\n  /g; s/)$/);/' >newick.txt &&
     awk 'NR == 5000 { sub(/s/, "'"'"'s") } NR == 9000 { sub(/,/, ",,") } { print }' newick.txt >badnewick.txt &&
     "$kvgen" -T "$(cat species.txt)" -f 300 -d 0.2 -l 0.2 -M 60 -b -x 6 -s lengthspecies.txt |
-      sed -E 's/\)(:[^,)]*),/)87\1,/g; s/\)(:[^,)]*)\)/)80\/95\1)/g; s/,/,\n  /g; s/\)$/);/' >supports.txt
+      sed -E 's/\)(:[^,)]*),/)87\1,/g; s/\)(:[^,)]*)\)/)80\/95\1)/g; s/,/,\n  /g; s/\)$/);/' >supports.txt &&
+    # Gene-tree weights, whole and fractional, in DupLoss-2's form.
+    awk '{ w = NR % 4 == 0 ? "0.25" : NR % 4 == 1 ? "3" : NR % 4 == 2 ? "1" : "0.7" }
+         { print "[&WEIGHT=" w "] " $0 ";" }' genes.txt >weighted.txt
 ) || exit 1
 
 stamp='[0-9]\{8\}\.[0-9]\{6\}'

@@ -93,8 +93,8 @@ TEST(NniDump, TesterMovesAndStore) {
     for (DlCost c : freshcosts(l.substr(blank + 1), genes)) sum += c.mut();
     EXPECT_DOUBLE_EQ(std::stod(l.substr(0, blank)), sum) << l;
   }
-  DlCost total(0, 0);
-  for (UnrootedTree* g : genes.v) total = total + g->curcost;
+  DlTotal total;
+  for (UnrootedTree* g : genes.v) total = total + DlTotal(g->curcost, 1);
   checkall(*S, genes, total, "after the test run");
 }
 

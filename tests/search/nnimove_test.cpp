@@ -12,7 +12,7 @@ namespace {
 struct Moved {
   RootedTree& S;
   Genes& genes;
-  DlCost total;
+  DlTotal total;
   int moves = 0;
 
   // One call of nni, every structure checked against the reconciliation from scratch.
@@ -22,7 +22,7 @@ struct Moved {
     std::vector<Lists> before;
     for (size_t gi = 0; gi < genes.v.size(); gi++)
       before.push_back(lists(S, static_cast<int>(gi), *genes.v[gi]));
-    DlCost delta(77, -77);
+    DlTotal delta(77, -77);
     int info = 5;
     std::string text = "t";
     int r = S.nni(a, variant, genes.v, delta, info, text);
@@ -51,14 +51,14 @@ struct Moved {
 
 // Every node and variant, three calls each, from several random shapes of each instance.
 void explore(RootedTree& S, Genes& genes, std::mt19937& rng, int rounds, int& moves) {
-  DlCost total = S.initGTS(genes.v, 1);
+  DlTotal total = S.initGTS(genes.v, 1);
   checkall(S, genes, total, "prepared");
   Moved m{S, genes, total};
   for (int round = 0; round < rounds; round++) {
     for (short a = static_cast<short>(S.leaves); a < S.total; a++) {
       for (int variant = 0; variant < 2; variant++) {
         Snapshot start = snapshot(S, genes);
-        DlCost starttotal = m.total;
+        DlTotal starttotal = m.total;
         int done = 0;
         for (int k = 0; k < 3; k++) done += m.move(a, variant);
         if (::testing::Test::HasFailure()) return;
@@ -105,9 +105,9 @@ TEST(NniMove, LeafChildDeclines) {
   auto S = species("((nx,ny),nz)");
   Genes genes;
   genes.add("(nx,ny,nz)");
-  DlCost total = S->initGTS(genes.v, 1);
+  DlTotal total = S->initGTS(genes.v, 1);
   Snapshot start = snapshot(*S, genes);
-  DlCost delta(3, 4);
+  DlTotal delta(3, 4);
   int info = 0;
   std::string text;
   short root = S->root;
@@ -126,12 +126,12 @@ TEST(NniMove, GeneTreesAwayFromTheEdge) {
   genes.add("(pa,pb,pa)");          // inside z = (pa,pb)
   genes.add("(pd,pd,pd)");          // inside y = pd
   genes.add("((pa,pe),(pa,pe))");   // at the root, no node at a or c
-  DlCost total = S->initGTS(genes.v, 1);
+  DlTotal total = S->initGTS(genes.v, 1);
   short a = S->son[S->root - S->leaves];  // ((pa,pb),(pc,pd))
   short c = S->son[a];                    // (pc,pd): variant 0
   ASSERT_EQ(treetext(*S), "(((pa,pb),(pc,pd)),pe)");
   Snapshot start = snapshot(*S, genes);
-  DlCost delta(0, 0);
+  DlTotal delta(0, 0);
   int info = 0;
   std::string text;
   // The third tree gains mout[z] - mout[y] = 2 - 0 losses: its two pa leaves sink one level.
@@ -149,11 +149,11 @@ TEST(NniMove, GeneTreeMappedToTheLowerNode) {
   auto S = species("(((qa,qb),qc),qd)");
   Genes genes;
   genes.add("((qa,qb),(qa,qb))");
-  DlCost total = S->initGTS(genes.v, 1);
+  DlTotal total = S->initGTS(genes.v, 1);
   short a = S->son[S->root - S->leaves];  // ((qa,qb),qc)
   short c = S->son[a - S->leaves];        // (qa,qb): variant 1
   ASSERT_EQ(genes.v[0]->rootmap, c);
-  DlCost delta(0, 0);
+  DlTotal delta(0, 0);
   int info = 0;
   std::string text;
   ASSERT_EQ(S->nni(a, 1, genes.v, delta, info, text), 1);

@@ -96,7 +96,7 @@ TEST(NniSearch, CostErrorSavesTheStoreAndStops) {
   Genes genes;
   genes.add("((ce,cf),(cg,ch))");
   genes.add("(((ce,cg),cf),ch)");
-  DlCost cost = S->initGTS(genes.v, 1);
+  DlTotal cost = S->initGTS(genes.v, 1);
   // Forget the nodes listed at (ce,cf): their mappings no longer match the lists.
   short cherry = S->son[S->son[S->root - S->leaves] - S->leaves];
   ASSERT_EQ(cherry, S->leaves);
@@ -107,7 +107,7 @@ TEST(NniSearch, CostErrorSavesTheStoreAndStops) {
   store.add(S->repr(buf.data()), S->reprlen(), cost.mut(), entry);
   auto run = [&] {
     dup2(2, 1);
-    DlCost delta(0, 0);
+    DlTotal delta(0, 0);
     long moves = 1;
     int rotation = S->leaves, processed = 0, newtrees = 0;
     double best = -1;  // nothing is cheaper: every neighbour is visited

@@ -66,7 +66,7 @@ TEST(NniStructs, OneSpeciesGeneTree) {
   auto S = species("((oa,ob),oc)");
   Genes genes;
   genes.add("((oa,oa),(oa,(oa,oa)))");
-  DlCost total = S->initGTS(genes.v, 1);
+  DlTotal total = S->initGTS(genes.v, 1);
   short leaf = S->findlab(S->lab[0]);
   ASSERT_EQ(treetext(*S), "((oa,ob),oc)");
   EXPECT_EQ(genes.v[0]->rootmap, leaf);
@@ -85,7 +85,7 @@ TEST(NniStructs, ThreeLeafGeneTreeOnTheMatchingSpeciesTree) {
   auto S = species("((a,b),c)");
   Genes genes;
   genes.add("(a,b,c)");
-  DlCost total = S->initGTS(genes.v, 1);
+  DlTotal total = S->initGTS(genes.v, 1);
   EXPECT_TRUE(same(total, DlCost(0, 0)));
   Lists l = lists(*S, 0, *genes.v[0]);
   // Leaves 0..2 are a, b, c; node 3 is (a,b) and 4 the root.
@@ -121,13 +121,13 @@ TEST(NniStructs, PreparingAgainGivesTheSameStructures) {
     auto names = speciesnames(3 + rng() % 8, "op");
     auto S = species(randomrootedtext(rng, names));
     Genes genes = randomgenes(rng, names, 1 + rng() % 5, 20);
-    DlCost first = S->initGTS(genes.v, 1);
+    DlTotal first = S->initGTS(genes.v, 1);
     unsigned char* mark = S->nnimark;
     short** rows = S->mdup;
     checkall(*S, genes, first, "first");
     Snapshot s1 = snapshot(*S, genes);
     for (int again = 0; again < 2; again++) {
-      DlCost total = S->initGTS(genes.v, 0);
+      DlTotal total = S->initGTS(genes.v, 0);
       EXPECT_TRUE(same(total, first));
       EXPECT_TRUE(snapshot(*S, genes) == s1);
     }
@@ -145,7 +145,7 @@ TEST(NniStructs, PreparingAMovedTreeOrOtherGenes) {
   genes.add("((oa,oc),(ob,od),oe)");
   genes.add("((oa,oa),(oc,ob))");
   S->initGTS(genes.v, 1);
-  DlCost delta(0, 0);
+  DlTotal delta;
   int info = 0;
   std::string text;
   ASSERT_EQ(S->nni(S->root, 1, genes.v, delta, info, text), 1);
@@ -162,7 +162,7 @@ TEST(NniStructs, NoGeneTrees) {
   std::vector<UnrootedTree*> none;
   EXPECT_TRUE(same(S->initGTS(none, 1), DlCost(0, 0)));
   EXPECT_EQ(S->nnimarksize, 0);
-  DlCost delta(5, 5);
+  DlTotal delta(5, 5);
   int info = 0;
   std::string text;
   EXPECT_EQ(S->nni(S->root, 1, none, delta, info, text), 1);

@@ -87,6 +87,9 @@ inline std::vector<DlCost> freshcosts(const std::string& stext, const Genes& gen
 }
 
 inline bool same(DlCost a, DlCost b) { return a.dup == b.dup && a.loss == b.loss; }
+inline bool same(DlTotal a, DlTotal b) { return a.dup == b.dup && a.loss == b.loss; }
+// A total without weights against a plain sum.
+inline bool same(DlTotal a, DlCost b) { return same(a, DlTotal(b, 1)); }
 
 // Lists of one gene tree as sets per species node, read through the structures.
 struct Lists {
@@ -187,10 +190,10 @@ inline std::vector<short> slowmapping(RootedTree& S, UnrootedTree& g) {
 }
 
 // The structures of every gene tree against a from-scratch computation on the current shape.
-inline void checkall(RootedTree& S, Genes& genes, DlCost total, const std::string& where) {
+inline void checkall(RootedTree& S, Genes& genes, DlTotal total, const std::string& where) {
   SCOPED_TRACE(where + " " + treetext(S));
   std::vector<DlCost> fresh = freshcosts(treetext(S), genes);
-  DlCost sum(0, 0);
+  DlTotal sum;
   for (size_t gi = 0; gi < genes.v.size(); gi++) {
     SCOPED_TRACE("gene tree " + genes.texts[gi]);
     UnrootedTree& g = *genes.v[gi];
@@ -226,7 +229,7 @@ inline void checkall(RootedTree& S, Genes& genes, DlCost total, const std::strin
     S.outdlcost(g.rootmap, dc.data(), sc.data(), fromcounts, static_cast<short>(g.leaves));
     EXPECT_TRUE(same(g.curcost, fromcounts)) << g.curcost << " " << fromcounts;
     EXPECT_TRUE(same(g.curcost, fresh[gi])) << g.curcost << " " << fresh[gi];
-    sum = sum + g.curcost;
+    sum = sum + DlTotal(g.curcost, geneunits(&g));
   }
   EXPECT_TRUE(same(sum, total)) << sum << " " << total;
 }

@@ -131,7 +131,7 @@ TEST(SprWalk, UndoTakesAChainOfMovesBack) {
     Genes genes = randomgenes(rng, names, 2 + rng() % 6, 14);
     auto W = species(randomrootedtext(rng, names));
     SprWalk walk(*W, genes.v);
-    const DlCost start = W->initGTS(genes.v, 1);
+    const DlTotal start = W->initGTS(genes.v, 1);
     walk.start(start);
     const std::string home = canonical(*W);
     const Fingerprint homeprint = walk.fingerprint();

@@ -1,0 +1,129 @@
+#include "search/nnisupport.h"
+
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "parallel/geneshare.h"
+#include "parallel/processes.h"
+#include "trees/rootedtree.h"
+#include "trees/unrootedtree.h"
+
+namespace {
+
+// Draw counts, gene-major (counts[g * replicates + r]), so that a branch reads the rows of
+// only the gene trees whose cost it changes. 16 bits: a gene tree drawn more often than that
+// in one replicate would need tens of thousands of draws to land on it.
+std::vector<unsigned short> drawcounts(long n, long replicates, unsigned long seed) {
+  std::vector<unsigned short> counts(static_cast<size_t>(n * replicates), 0);
+  std::mt19937_64 rng(seed);
+  for (long r = 0; r < replicates; r++)
+    for (long i = 0; i < n; i++) {
+      unsigned short& c = counts[static_cast<size_t>(rng() % n) * replicates + r];
+      if (c < 65535) c++;
+    }
+  return counts;
+}
+
+// The gene trees whose cost differs under one alternative or the other, with the changes.
+struct Changed {
+  int g;
+  DlTotal d[2];
+};
+
+double resample(const std::vector<Changed>& changed, const std::vector<unsigned short>& counts,
+                long replicates, std::vector<long long> (&acc)[4]) {
+  // Plain arrays without a branch, so that the inner loop runs in vector registers.
+  for (auto& a : acc) a.assign(replicates, 0);
+  long long* dup1 = acc[0].data();
+  long long* loss1 = acc[1].data();
+  long long* dup2 = acc[2].data();
+  long long* loss2 = acc[3].data();
+  for (const Changed& c : changed) {
+    const unsigned short* row = counts.data() + static_cast<size_t>(c.g) * replicates;
+    const long long d1 = c.d[0].dup, l1 = c.d[0].loss, d2 = c.d[1].dup, l2 = c.d[1].loss;
+    for (long r = 0; r < replicates; r++) {
+      const long long k = row[r];
+      dup1[r] += k * d1;
+      loss1[r] += k * l1;
+      dup2[r] += k * d2;
+      loss2[r] += k * l2;
+    }
+  }
+  double wins = 0;
+  for (long r = 0; r < replicates; r++) {
+    const double d1 = DlTotal(dup1[r], loss1[r]).mut(), d2 = DlTotal(dup2[r], loss2[r]).mut();
+    // The tree's resolution costs 0 against the alternatives' d1 and d2.
+    if (d1 > 0 && d2 > 0)
+      wins += 1;
+    else if (d1 == 0 && d2 > 0)
+      wins += 0.5;
+    else if (d2 == 0 && d1 > 0)
+      wins += 0.5;
+    else if (d1 == 0 && d2 == 0)
+      wins += 1.0 / 3;
+  }
+  return 100.0 * wins / static_cast<double>(replicates);
+}
+
+}  // namespace
+
+std::string supporttext(double percent) {
+  char buf[32];
+  snprintf(buf, sizeof buf, "%.1f", percent);
+  std::string s = buf;
+  if (s.size() > 2 && s.compare(s.size() - 2, 2, ".0") == 0) s.resize(s.size() - 2);
+  return s;
+}
+
+SupportTable nnisupports(RootedTree& S, std::vector<UnrootedTree*>& genes, long replicates,
+                         unsigned long seed) {
+  // Every process keeps every gene tree's cost here: the counts need them all.
+  splitoverprocesses(false);
+  SupportTable table;
+  table.at.resize(S.total);
+  S.initGTS(genes, 1);
+  const int n = static_cast<int>(genes.size());
+  const GeneShare& share = geneshare(genes);
+  std::vector<DlCost> base;
+  base.reserve(n);
+  for (UnrootedTree* G : genes) base.push_back(G->curcost);
+  std::vector<long long> units(n);
+  for (int g = 0; g < n; g++) units[g] = share.unitsof(g);
+  std::vector<unsigned short> counts;
+  if (replicates > 0 && n > 0) counts = drawcounts(n, replicates, seed);
+  std::vector<long long> acc[4];
+  std::vector<DlCost> alt(n, DlCost(0, 0));
+  std::vector<Changed> changed;
+  for (short c = static_cast<short>(S.leaves); c < S.total; c++) {
+    if (c == S.root) continue;
+    const short a = S.parent[c];
+    const int variant = S.son[a] == c ? 0 : 1;
+    BranchSupport& b = table.at[c];
+    b.node = c;
+    changed.clear();
+    int info = 0;
+    std::string text;
+    for (int k = 0; k < 3; k++) {
+      DlTotal delta;
+      S.nni(a, variant, genes, delta, info, text);
+      if (k == 2) break;
+      b.change[k] = k == 0 ? delta : b.change[0] + delta;
+      for (int g = 0; g < n; g++) {
+        const DlCost now = genes[g]->curcost;
+        const double d = now.mut() - base[g].mut();
+        (d < 0 ? b.lower : d > 0 ? b.higher : b.equal)[k]++;
+        if (k == 0) {
+          alt[g] = now;
+          continue;
+        }
+        const DlCost d1(alt[g].dup - base[g].dup, alt[g].loss - base[g].loss);
+        const DlCost d2(now.dup - base[g].dup, now.loss - base[g].loss);
+        if (d1.dup || d1.loss || d2.dup || d2.loss)
+          changed.push_back({g, {DlTotal(d1, units[g]), DlTotal(d2, units[g])}});
+      }
+    }
+    if (!counts.empty()) b.support = resample(changed, counts, replicates, acc);
+  }
+  return table;
+}
