@@ -1,0 +1,105 @@
+#include "search/regraftprice.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "search/sprwalk.h"
+#include "trees/species.h"
+#include "tests/search/searchcheck.h"
+
+using namespace searchcheck;
+
+namespace {
+
+std::string subtreetext(RootedTree& S, short v) {
+  if (v < S.leaves) return specnames[S.lab[v]];
+  return "(" + subtreetext(S, S.son[v - S.leaves]) + "," + subtreetext(S, S.son[v]) + ")";
+}
+
+// The tree with P pruned and regrafted on the edge above x, written from scratch.
+std::string regrafted(RootedTree& S, short v, short P, short x) {
+  const short p = S.parent[P];
+  if (v == p) v = S.son[p - S.leaves] == P ? S.son[p] : S.son[p - S.leaves];
+  std::string core = v < S.leaves ? specnames[S.lab[v]]
+                                  : "(" + regrafted(S, S.son[v - S.leaves], P, x) + "," +
+                                        regrafted(S, S.son[v], P, x) + ")";
+  return v == x ? "(" + core + "," + subtreetext(S, P) + ")" : core;
+}
+
+// Each gene tree reconciled from scratch with the species tree text at the given rooting.
+DlCost rootedtotal(const std::string& stext, const Genes& genes, const std::vector<short>& at) {
+  auto F = species(stext);
+  F->setdepth(-1, 0);
+  DlCost sum(0, 0);
+  for (size_t g = 0; g < genes.texts.size(); g++) {
+    std::string copy = genes.texts[g];
+    UnrootedTree G(copy.data());
+    G.clean(0);
+    G.setlcamappings(*F);
+    sum = sum + G.dlcost(*F, at[g]);
+  }
+  return sum;
+}
+
+std::vector<short> canonical(RootedTree& S) {
+  std::vector<short> buf(S.reprlen());
+  S.repr(buf.data());
+  return buf;
+}
+
+struct Weights : testing::Test {
+  void TearDown() override { weight_dup = weight_loss = 1.0; }
+};
+
+}  // namespace
+
+// Every place of every pruned subtree (leaves, clades, children of the root) on random species
+// trees and collections (multi-copy families, families of one species or of a few): the price
+// is the cost of a fresh reconciliation of the regrafted tree with each gene tree at the rooting
+// it has now; at P's own place it is the tree's cost; the route reaches the same tree, whose
+// exact cost is no more than the price. Under -D/-L weights too.
+TEST_F(Weights, EveryRegraftCostsWhatAFreshReconciliationAtTheSameRootingsGives) {
+  std::mt19937 rng(21);
+  for (int inst = 0; inst < 60 && !HasFailure(); inst++) {
+    weight_dup = inst % 3 == 1 ? 2.5 : 1.0;
+    weight_loss = inst % 3 == 2 ? 0.5 : 1.0;
+    auto names = speciesnames(2 + rng() % 8, "r");
+    Genes genes = randomgenes(rng, names, 1 + rng() % 7, 16);
+    Genes copies;
+    for (const std::string& t : genes.texts) copies.add(t);
+    const std::string stext = randomrootedtext(rng, names);
+    auto W = species(stext);
+    const DlCost total = W->initGTS(genes.v, 1);
+    std::vector<short> at;
+    for (UnrootedTree* G : genes.v) at.push_back(G->findoptimal(*W));
+    RegraftPricer pricer(*W, genes.v);
+    for (short P = 0; P < W->total && !HasFailure(); P++) {
+      if (P == W->root) continue;
+      pricer.price(P, total);
+      const std::vector<short>& places = pricer.places();
+      const int rest = W->leaves - W->clustersize(P);
+      ASSERT_EQ(places.size(), static_cast<size_t>(2 * rest - 1));
+      EXPECT_TRUE(same(pricer.cost(pricer.home()), total));
+      for (short x : places) {
+        const std::string text = regrafted(*W, places[0], P, x);
+        SCOPED_TRACE(stext + " P=" + std::to_string(P) + " -> " + text);
+        EXPECT_TRUE(same(pricer.cost(x), rootedtotal(text, genes, at)))
+            << pricer.cost(x) << " " << rootedtotal(text, genes, at);
+        auto V = species(stext);
+        SprWalk walk(*V, copies.v);
+        walk.start(V->initGTS(copies.v, 1));
+        walk.go(P, pricer.route(x));
+        EXPECT_EQ(canonical(*V), canonical(*species(text)));
+        EXPECT_LE(walk.cost().mut(), pricer.cost(x).mut());
+      }
+      const short best = pricer.cheapest();
+      ASSERT_EQ(best < 0, rest == 1);
+      for (short x : places) {
+        if (x != pricer.home()) EXPECT_LE(pricer.cost(best).mut(), pricer.cost(x).mut());
+      }
+    }
+  }
+}
