@@ -1,5 +1,6 @@
 #include "initial/greedy.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "initial/randomtree.h"
+#include "search/regraftprice.h"
 #include "search/searchcontrol.h"
 #include "search/sprwalk.h"
 #include "trees/fatal.h"
@@ -93,6 +95,36 @@ UnrootedTree* restrictedtree(UnrootedTree& G, const std::vector<char>& placed) {
   return R;
 }
 
+// Places of a new species costed exactly after the pricing pass ranked them: the price keeps
+// each gene tree at its rooting, and a re-rooting can make another of the best few cheaper.
+constexpr size_t greedycandidates = 4;
+
+// The place of P's least exact cost among the best-priced ones; P stays where it is now.
+SprPlace pricedplace(SprWalk& walk, RegraftPricer& pricer, short P) {
+  pricer.price(P, walk.cost());
+  std::vector<short> ranked = pricer.places();
+  std::stable_sort(ranked.begin(), ranked.end(), [&](short x, short y) {
+    return pricer.cost(x).mut() < pricer.cost(y).mut();
+  });
+  ranked.resize(std::min(ranked.size(), greedycandidates));
+  SprPlace best;
+  double least = walk.cost().mut();
+  std::vector<std::pair<short, short>> steps;
+  for (short x : ranked) {
+    if (x == pricer.home()) continue;
+    const SprPlace place = pricer.route(x);
+    walk.record(&steps);
+    walk.go(P, place);
+    walk.record(nullptr);
+    if (walk.cost().mut() < least) {
+      least = walk.cost().mut();
+      best = place;
+    }
+    walk.undo(steps);
+  }
+  return best;
+}
+
 RootedTree* speciestree(const std::string& text) {
   std::vector<char> buf(text.begin(), text.end());
   buf.push_back('\0');
@@ -148,17 +180,9 @@ RootedTree* greedyspeciestree(std::vector<UnrootedTree*>& genes, std::vector<sho
     if (!active.empty()) {
       SprWalk walk(*W, active);
       walk.start(W->initGTS(active, 1));
-      double best = walk.cost().mut();
-      SprPlace place;
       const short P = W->findlab(t);
-      walk.walk(P, [&](const SprPlace& here) {
-        if (walk.cost().mut() < best) {
-          best = walk.cost().mut();
-          place = here;
-        }
-        return true;
-      });
-      walk.go(P, place);
+      RegraftPricer pricer(*W, active);
+      walk.go(P, pricedplace(walk, pricer, P));
     }
     std::ostringstream text;
     W->print(text);

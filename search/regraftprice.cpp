@@ -63,6 +63,7 @@ void RegraftPricer::refresh() {
   const int n = W.total;
   seenson.assign(W.son, W.son + n);
   seenparent.assign(W.parent, W.parent + n);
+  seenlab.assign(W.lab, W.lab + W.leaves);
   seenroot = W.root;
   pre.assign(n, 0);
   end.assign(n, 0);
@@ -188,7 +189,8 @@ void RegraftPricer::familypass(int g, PricingCounters& c) {
 void RegraftPricer::price(short pruned, DlCost total) {
   const int n = W.total;
   if (W.root != seenroot || std::memcmp(W.son, seenson.data(), n * sizeof(short)) != 0 ||
-      std::memcmp(W.parent, seenparent.data(), n * sizeof(short)) != 0)
+      std::memcmp(W.parent, seenparent.data(), n * sizeof(short)) != 0 ||
+      std::memcmp(W.lab, seenlab.data(), W.leaves * sizeof(short)) != 0)
     refresh();
   passes++;
   P = pruned;

@@ -64,8 +64,8 @@ class RegraftPricer {
  private:
   RootedTree& W;
   std::vector<UnrootedTree*>& genes;
-  // The shape the state below describes; a different one makes it again.
-  std::vector<short> seenson, seenparent;
+  // The shape and leaf species the state below describes; different ones make it again.
+  std::vector<short> seenson, seenparent, seenlab;
   short seenroot = -1;
   std::vector<short> pre, end, bypre;  // preorder intervals of W
   std::vector<long> mass;              // summed rooted-node weights at each image

@@ -9,6 +9,7 @@
 #include "reconcile/costformat.h"
 #include "search/fuse.h"
 #include "search/nnisearch.h"
+#include "search/regraftprice.h"
 #include "search/searchcontrol.h"
 #include "search/sprwalk.h"
 #include "store/arrtab.h"
@@ -66,7 +67,13 @@ class SprSearch {
  public:
   SprSearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& genes,
             const SprOptions& o)
-      : starts(starts), W(*starts[0]), genes(genes), o(o), store(o.keep), walk(W, genes) {
+      : starts(starts),
+        W(*starts[0]),
+        genes(genes),
+        o(o),
+        store(o.keep),
+        walk(W, genes),
+        pricer(W, genes) {
     walk.start(W.initGTS(genes, 1));
     walk.moves = 1;
     offer();
@@ -101,6 +108,7 @@ class SprSearch {
   const SprOptions& o;
   KeptStore store;
   SprWalk walk;
+  RegraftPricer pricer;
   KeptStore::Entry* entry = nullptr;  // the store's entry of the tree last offered
   double best;                        // the cost a step must beat
   int step = 1;
@@ -138,6 +146,34 @@ class SprSearch {
   bool pollstop() {
     if (searchstop()) stopped = true;
     return stopped;
+  }
+
+  // Prices every place of each subtree in turn (those the region marks, when given) and moves
+  // the first whose cheapest place beats the tree there. The price keeps each gene tree at its
+  // present rooting, an upper bound of the exact cost, so a place priced below the tree is a
+  // better tree; its exact cost, which a re-rooting may lower further, is what the step keeps.
+  bool pricedpass(std::vector<char>* region, long& processed, long& newtrees, int& pruned) {
+    for (int k = 0; k < W.total; k++) {
+      const short P = static_cast<short>((rotation + k) % W.total);
+      if (P == W.root || (region && !(*region)[P])) continue;
+      if (pruned++ % 10 == 0) std::cout << "." << std::flush;
+      pricer.price(P, walk.cost());
+      const short x = pricer.cheapest();
+      if (x >= 0 && pricer.cost(x).mut() < best) {
+        const long before = walk.moves;
+        walk.go(P, pricer.route(x));
+        processed += walk.moves - before;
+        if (walk.cost().mut() > pricer.cost(x).mut()) costerror(pricer.cost(x).mut());
+        if (offer()) newtrees++;
+        best = walk.cost().mut();
+        rotation = static_cast<short>((P + 1) % W.total);
+        if (region) markaround(W, P, sprperturbreach, *region);
+        pollstop();
+        return true;
+      }
+      if (pollstop()) return false;
+    }
+    return false;
   }
 
   // Prunes each subtree in turn (those the region marks, when given) and regrafts it within
@@ -192,9 +228,11 @@ class SprSearch {
                 << std::flush;
       long processed = 0, newtrees = 0;
       int pruned = 0;
-      // Every subtree regrafted near its place first, where most improvements are and a
-      // place costs little; the whole neighbourhood only when that finds nothing.
-      bool found = pass(sprnearradius, region, processed, newtrees, pruned);
+      // Every place of every subtree priced first; then, when no price beats the tree, every
+      // subtree walked near its place, where a re-rooting may still find a better tree, and
+      // the whole neighbourhood only when that finds nothing.
+      bool found = pricedpass(region, processed, newtrees, pruned);
+      if (!found && !stopped) found = pass(sprnearradius, region, processed, newtrees, pruned);
       if (!found && !stopped && !nearonly) found = pass(-1, region, processed, newtrees, pruned);
       std::cout << " (" << processed << " processed/" << newtrees << " new trees)";
       if (stopped) {

@@ -50,6 +50,12 @@ std::vector<short> canonical(RootedTree& S) {
   return buf;
 }
 
+DlCost freshtotal(const std::string& stext, const Genes& genes) {
+  DlCost sum(0, 0);
+  for (DlCost c : freshcosts(stext, genes)) sum = sum + c;
+  return sum;
+}
+
 struct Weights : testing::Test {
   void TearDown() override { weight_dup = weight_loss = 1.0; }
 };
@@ -101,6 +107,44 @@ TEST_F(Weights, EveryRegraftCostsWhatAFreshReconciliationAtTheSameRootingsGives)
         if (x == pricer.home()) continue;
         EXPECT_LE(pricer.cost(best).mut(), pricer.cost(x).mut());
       }
+    }
+  }
+}
+
+// The pricer follows the tree it prices: through chains of SPR moves made incrementally and
+// through re-preparations of other trees over the same species (other leaf ids), the price of
+// P's own place is the exact cost, and the cheapest place, once reached, costs no more than
+// its price.
+TEST(RegraftPricer, FollowsMovesAndPreparations) {
+  std::mt19937 rng(3);
+  for (int inst = 0; inst < 150 && !HasFailure(); inst++) {
+    auto names = speciesnames(3 + rng() % 7, "f");
+    Genes genes = randomgenes(rng, names, 1 + rng() % 7, 16);
+    auto W = species(randomrootedtext(rng, names));
+    SprWalk walk(*W, genes.v);
+    walk.start(W->initGTS(genes.v, 1));
+    RegraftPricer pricer(*W, genes.v);
+    for (int m = 0; m < 8; m++) {
+      if (m == 4) {
+        auto other = species(randomrootedtext(rng, names));
+        std::vector<short> enc(other->reprlen());
+        other->repr(enc.data());
+        TreeRepr r(enc.data(), static_cast<int>(enc.size()), 0);
+        W->replace(&r);
+        walk.start(W->initGTS(genes.v, 0));
+      }
+      short P;
+      do P = static_cast<short>(rng() % W->total);
+      while (P == W->root);
+      pricer.price(P, walk.cost());
+      SCOPED_TRACE(treetext(*W) + " P=" + std::to_string(P));
+      ASSERT_TRUE(same(pricer.cost(pricer.home()), walk.cost()));
+      const short x = pricer.cheapest();
+      if (x < 0) continue;
+      const DlCost price = pricer.cost(x);
+      walk.go(P, pricer.route(x));
+      ASSERT_LE(walk.cost().mut(), price.mut());
+      ASSERT_TRUE(same(walk.cost(), freshtotal(treetext(*W), genes)));
     }
   }
 }
