@@ -99,30 +99,38 @@ UnrootedTree* restrictedtree(UnrootedTree& G, const std::vector<char>& placed) {
 // each gene tree at its rooting, and a re-rooting can make another of the best few cheaper.
 constexpr size_t greedycandidates = 4;
 
-// The place of P's least exact cost among the best-priced ones; P stays where it is now.
-SprPlace pricedplace(SprWalk& walk, RegraftPricer& pricer, short P) {
-  pricer.price(P, walk.cost());
-  std::vector<short> ranked = pricer.places();
-  std::stable_sort(ranked.begin(), ranked.end(), [&](short x, short y) {
-    return pricer.cost(x).mut() < pricer.cost(y).mut();
-  });
-  ranked.resize(std::min(ranked.size(), greedycandidates));
-  SprPlace best;
-  double least = walk.cost().mut();
+// Moves P to the place of least exact cost among the best-priced ones, and prices again from
+// there, until that finds nothing cheaper. The rootings a price keeps are those optimal where
+// P stands: above the root they often take P for an outgroup, so a first pass alone ranks
+// the places poorly.
+void pricedplace(SprWalk& walk, RegraftPricer& pricer, short P) {
   std::vector<std::pair<short, short>> steps;
-  for (short x : ranked) {
-    if (x == pricer.home()) continue;
-    const SprPlace place = pricer.route(x);
-    walk.record(&steps);
-    walk.go(P, place);
-    walk.record(nullptr);
-    if (walk.cost().mut() < least) {
-      least = walk.cost().mut();
-      best = place;
+  for (;;) {
+    pricer.price(P, walk.cost());
+    std::vector<short> ranked = pricer.places();
+    std::stable_sort(ranked.begin(), ranked.end(), [&](short x, short y) {
+      return pricer.cost(x).mut() < pricer.cost(y).mut();
+    });
+    ranked.resize(std::min(ranked.size(), greedycandidates));
+    SprPlace best;
+    bool found = false;
+    double least = walk.cost().mut();
+    for (short x : ranked) {
+      if (x == pricer.home()) continue;
+      const SprPlace place = pricer.route(x);
+      walk.record(&steps);
+      walk.go(P, place);
+      walk.record(nullptr);
+      if (walk.cost().mut() < least) {
+        least = walk.cost().mut();
+        best = place;
+        found = true;
+      }
+      walk.undo(steps);
     }
-    walk.undo(steps);
+    if (!found) return;
+    walk.go(P, best);
   }
-  return best;
 }
 
 RootedTree* speciestree(const std::string& text) {
@@ -182,7 +190,7 @@ RootedTree* greedyspeciestree(std::vector<UnrootedTree*>& genes, std::vector<sho
       walk.start(W->initGTS(active, 1));
       const short P = W->findlab(t);
       RegraftPricer pricer(*W, active);
-      walk.go(P, pricedplace(walk, pricer, P));
+      pricedplace(walk, pricer, P);
     }
     std::ostringstream text;
     W->print(text);
