@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "reconcile/costformat.h"
+#include "reconcile/polytomy.h"
 #include "parallel/genesinorder.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
@@ -21,6 +22,7 @@ void costreport(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unroo
     DlCost total = eachgeneinorder(*S, gtree, out, [&](UnrootedTree& Gref, std::ostream& out) {
       UnrootedTree* G = &Gref;
       DlCost cost(0, 0);
+      resolveifmulti(*G, *S);
       G->clean(0);
       G->setlcamappings(*S);
       if (opt.showtrees) G->printdeb(out) << std::endl;

@@ -9,6 +9,7 @@
 
 #include "driver/options.h"
 #include "trees/fatal.h"
+#include "trees/newick.h"
 
 LongOptions longopt;
 
@@ -56,7 +57,28 @@ const LongOption table[] = {
     {"threads", true,
      [](const char* n, const char* v) { longopt.threads = (int)wholenumber(n, v, 0, 4096); }},
     {"newick", false, [](const char*, const char*) { longopt.newick = true; }},
-    {"map", true, [](const char*, const char* v) { longopt.mapfile = v; }},
+    {"families", true, [](const char*, const char* v) { longopt.familiesfile = v; }},
+    {"outgroup", true,
+     [](const char* n, const char* v) {
+       std::string names = v;
+       for (size_t p = 0;;) {
+         size_t q = names.find(',', p);
+         std::string name = names.substr(p, q == std::string::npos ? q : q - p);
+         if (name.empty()) fatal(std::string("--") + n + ": a species name is empty in " + v);
+         longopt.outgroup.push_back(name);
+         if (q == std::string::npos) break;
+         p = q + 1;
+       }
+     }},
+    {"map", true, [](const char*, const char* v) { longopt.mapfiles.push_back(v); }},
+    {"collapse", true,
+     [](const char* n, const char* v) {
+       char* end;
+       double x = strtod(v, &end);
+       if (end == v || *end || !std::isfinite(x))
+         fatal(std::string("--") + n + " needs a support value, not \"" + v + "\"");
+       collapsebelow = x;
+     }},
     {"best", true, [](const char*, const char* v) { longopt.bestfile = v; }},
     {"out", true, [](const char*, const char* v) { longopt.outprefix = v; }},
     {"force", false, [](const char*, const char*) { longopt.force = true; }},
@@ -109,4 +131,7 @@ void readlongoptions(int& argc, char** argv) {
   }
   argv[kept] = nullptr;
   argc = kept;
+  // Supports are read by the Newick reader only.
+  if (collapsebelow != -HUGE_VAL && !longopt.newick)
+    fatal("--collapse reads the supports of Newick trees: give --newick too");
 }

@@ -18,7 +18,9 @@ struct LongOptions {
   int threads = 1;           // --threads N (0: all cores)
   // Input.
   bool newick = false;       // --newick
-  std::string mapfile;       // --map FILE
+  std::vector<std::string> mapfiles;  // --map FILE, each
+  std::vector<std::string> outgroup;  // --outgroup NAME[,NAME...]
+  std::string familiesfile;           // --families FILE
   // Output.
   std::string bestfile;      // --best FILE
   std::string outprefix;     // --out PREFIX

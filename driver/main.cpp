@@ -1,9 +1,11 @@
 #include <vector>
 
 #include "driver/costreport.h"
+#include "driver/genesources.h"
 #include "driver/options.h"
 #include "driver/reconoutputs.h"
 #include "driver/runmode.h"
+#include "initial/randomtree.h"
 #include "parallel/processes.h"
 
 int main(int argc, char** argv) {
@@ -13,6 +15,9 @@ int main(int argc, char** argv) {
   startprocesses(argc, argv);
   readoptions(argc, argv, opt, stree, gtree);
   startparallelwork();
+  // Collections named by other programs' files: a missing species is named with its place.
+  if (anyspeciesnames && (opt.costreport || opt.search))
+    for (RootedTree* S : stree) checkgenespecies(*S, gtree);
   savelog(opt.line);
   printtrees(opt, stree, gtree);
   if (opt.costreport) costreport(opt, stree, gtree);

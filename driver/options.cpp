@@ -11,6 +11,7 @@
 #include <ctime>
 #include <iostream>
 
+#include "driver/genesources.h"
 #include "driver/longopts.h"
 #include "initial/consensus.h"
 #include "initial/randomtree.h"
@@ -20,6 +21,7 @@
 #include "reconcile/dlcost.h"
 #include "search/nnisearch.h"
 #include "trees/fatal.h"
+#include "trees/familiesfile.h"
 #include "trees/genemap.h"
 #include "trees/listfiles.h"
 #include "trees/newick.h"
@@ -141,8 +143,13 @@ void help() {
       "  -l RULE              species of the leaves of the gene trees given after it:\n"
       "                       bDELIM before, aDELIM after the delimiter, pNUM or p-NUM the\n"
       "                       first or last NUM characters, lDELIM before the last delimiter\n"
-      "  --newick             read trees as standard Newick: supports, lengths, quotes, comments\n"
-      "  --map FILE           gene-to-species mapping file\n"
+      "  --newick             read trees as standard Newick: supports, lengths, quotes, comments;\n"
+      "                       gene-tree polytomies are resolved at least cost\n"
+      "  --collapse X         with --newick, contract gene-tree branches of support below X\n"
+      "                       (the node's label; of a/b labels, b)\n"
+      "  --map FILE           gene-to-species mapping file; several merge\n"
+      "  --families FILE      a families file: each family's gene trees with its own mapping\n"
+      "  --outgroup NAMES     root unrooted species trees on the branch of these species\n"
       "  -p                   print the gene trees\n"
       "  -P                   print the species trees\n"
       "\n"
@@ -222,12 +229,30 @@ void version() {
   kelvoraexit(0);
 }
 
+unsigned runseed = 0;
+
+// The gene trees of a families file, each family's with its own mapping file when it has one
+// (else the --map files or the -l rule); its files are Newick, as the programs that write
+// families files write them.
+static void readfamilies(const std::string& fname, std::vector<UnrootedTree*>& gtree) {
+  for (const FamilyFiles& f : readfamiliesfile(fname)) {
+    if (!f.mapping.empty()) beginfamilymap(f.mapping);
+    size_t before = gtree.size();
+    readnewickgtrees(f.genetrees.c_str(), gtree);
+    notegenes(f.genetrees, true, before, gtree.size());
+    if (!f.mapping.empty()) endfamilymap();
+  }
+}
+
 void savelog(const std::string& line) {
   if (!mainprocess()) return;  // one process of a run writes the log
   FILE* f = fopen("kelvora.log", "a");
   if (!f) return;
   time_t t = time(nullptr);
-  fprintf(f, "#%s %s\n", ctime(&t), line.c_str());
+  std::string stamp = ctime(&t);
+  if (!stamp.empty() && stamp.back() == '\n') stamp.pop_back();
+  // The seed goes on the time line: with it any run can be repeated.
+  fprintf(f, "#%s seed %u\n %s\n", stamp.c_str(), runseed, line.c_str());
   fclose(f);
 }
 
@@ -240,9 +265,13 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
   exactcosts = longopt.exact;
   outprefix = longopt.outprefix;
   replacefiles = longopt.force;
-  if (!longopt.mapfile.empty()) loadgenemap(longopt.mapfile);
-  anyspeciesnames = longopt.newick || !longopt.mapfile.empty();
-  srand(longopt.seedgiven ? static_cast<unsigned>(longopt.seed) : static_cast<unsigned>(time(nullptr)));
+  for (const std::string& f : longopt.mapfiles) loadgenemap(f);
+  anyspeciesnames = longopt.newick || !longopt.mapfiles.empty() || !longopt.familiesfile.empty();
+  quotenames = longopt.newick;
+  speciesoutgroup = longopt.outgroup;
+  runseed = longopt.seedgiven ? static_cast<unsigned>(longopt.seed) : static_cast<unsigned>(time(nullptr));
+  srand(runseed);
+  if (!longopt.familiesfile.empty()) readfamilies(longopt.familiesfile, gtree);
   int c, k = 0;
   double x;
   while ((c = getopt(argc, argv, optionstring)) != -1) {
@@ -250,7 +279,10 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
     switch (c) {
       case 'g':
         opt.line += quoted(optarg);
-        gtree.push_back(longopt.newick ? newickgenetree(optarg) : new UnrootedTree(optarg));
+        if (UnrootedTree* G = longopt.newick ? newickgenetree(optarg) : new UnrootedTree(optarg)) {
+          gtree.push_back(G);
+          notegenes("", longopt.newick, gtree.size() - 1, gtree.size());
+        }
         break;
       case 's':
         opt.line += quoted(optarg);
@@ -265,13 +297,16 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
         else
           readstree(optarg, stree);
         break;
-      case 'G':
+      case 'G': {
         opt.line += optarg;
+        size_t before = gtree.size();
         if (longopt.newick)
           readnewickgtrees(optarg, gtree);
         else
           readgtree(optarg, gtree);
+        notegenes(optarg, longopt.newick, before, gtree.size());
         break;
+      }
       case 'p': opt.printgenes = true; break;
       case 'P': opt.printspecies = true; break;
       case 'Y': opt.search = true; break;
@@ -354,6 +389,9 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
         fatal(std::string("Unknown option: ") + static_cast<char>(c));
     }
   }
+  if (leftoutsmall)
+    std::cerr << "Left out " << leftoutsmall << " gene tree" << (leftoutsmall == 1 ? "" : "s")
+              << " with fewer than three leaves" << std::endl;
   opt.line += longopt.line;
 }
 

@@ -36,6 +36,8 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
 [[noreturn]] void help();
 [[noreturn]] void version();
 std::string quoted(const char* s);
+// The seed of the random generator in this run: --seed, or taken from the clock.
+extern unsigned runseed;
 void savelog(const std::string& line);
 void printtrees(Options& opt, std::vector<RootedTree*>& stree, std::vector<UnrootedTree*>& gtree);
 int lfnum(const char* text);

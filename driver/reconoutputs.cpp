@@ -6,9 +6,11 @@
 #include "output/eventfiles.h"
 #include "output/reconciledfiles.h"
 #include "output/reconciliation.h"
+#include "reconcile/polytomy.h"
 #include "trees/savefile.h"
 #include "search/searchcontrol.h"
 #include "trees/fatal.h"
+#include "trees/newick.h"
 #include "trees/rootedtree.h"
 
 std::string numberedname(const std::string& file, size_t n) {
@@ -26,9 +28,14 @@ void reconoutputs(const std::vector<RootedTree*>& species, std::vector<UnrootedT
   if (species.empty())
     fatal(std::string(prefix.empty() ? "--reconciled" : "--events") +
           " needs a species tree: give -s, -S or -Y");
+  const bool xml = longopt.reconciledformat == "recphyloxml";
+  // The format's schema asks for one recGeneTree at least.
+  if (!recfile.empty() && xml && gtree.empty())
+    fatal("--reconciled-format recphyloxml needs a gene tree: give -g or -G");
   const bool numbered = species.size() > 1;
   for (size_t i = 0; i < species.size(); i++) {
     RootedTree& S = *species[i];
+    resolvegenes(S, gtree);
     if (!prefix.empty()) {
       std::string base = numbered ? prefix + "." + std::to_string(i + 1) : prefix;
       SpeciesEvents ev = countevents(S, gtree);
@@ -38,7 +45,7 @@ void reconoutputs(const std::vector<RootedTree*>& species, std::vector<UnrootedT
     }
     if (!recfile.empty())
       writenamed(numbered ? numberedname(recfile, i + 1) : recfile,
-                reconciledtext(S, gtree, longopt.reconciledformat == "recphyloxml"));
+                reconciledtext(S, gtree, xml));
   }
 }
 
@@ -49,6 +56,5 @@ bool searchruns(const Options& opt) {
 std::vector<RootedTree*> searchbest() {
   if (longopt.eventsprefix.empty() && longopt.reconciledfile.empty()) return {};
   if (searchoutcome.optimal.empty()) fatal("The search left no tree for --events or --reconciled");
-  std::string text = searchoutcome.optimal.front().second;
-  return {new RootedTree(text.data())};
+  return {speciestreeof(searchoutcome.trees.front())};
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "driver/longopts.h"
+#include "driver/options.h"
 #include "driver/outputs.h"
 #include "driver/reconoutputs.h"
 #include "initial/consensus.h"
@@ -42,6 +43,9 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
     catchstopsignals();
     // The limit bounds the run: building the start trees counts too.
     startsearchclock(longopt.timelimit);
+    // A seed from the clock is said, so that a good run can be repeated (the log has it too).
+    if (longopt.spr && !longopt.seedgiven && mainprocess())
+      std::cerr << "Seed " << runseed << " (--seed " << runseed << " repeats this run)" << std::endl;
     if (stree.empty() && nniconstrees == 0 && nnirandomtrees == 0 && longopt.greedy < 0) {
       if (longopt.spr)
         longopt.greedy = 1;

@@ -2,6 +2,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 class RootedTree;
 class UnrootedTree;
@@ -26,7 +27,7 @@ struct ClusterCnt {
 
 struct CC {
   std::set<short> cluster;
-  std::string text;
+  std::vector<int> post;  // the component as a postorder (trees/newick.h)
 };
 
 struct clucntcomp {

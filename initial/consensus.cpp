@@ -57,12 +57,14 @@ static void joinrandom(std::vector<CC>& list) {
   CC b = std::move(list[j]);
   list.erase(list.begin() + j);
   a.cluster.insert(b.cluster.begin(), b.cluster.end());
-  list.push_back(CC{std::move(a.cluster), "(" + a.text + "," + b.text + ")"});
+  a.post.insert(a.post.end(), b.post.begin(), b.post.end());
+  a.post.push_back(POSTJOIN);
+  list.push_back(std::move(a));
 }
 
 RootedTree* ClustersCollection::genclusters() {
   if (specnames.empty()) return nullptr;
-  bool plain = checkspeciesnames();
+  checkspeciesnames();
 
   std::priority_queue<ClusterCnt, std::vector<ClusterCnt>, clucntcomp> frequent;
   for (auto& c : counts) frequent.push(ClusterCnt(c.first, c.second));
@@ -88,7 +90,7 @@ RootedTree* ClustersCollection::genclusters() {
 
   std::vector<CC> comps;
   for (size_t s = 0; s < specnames.size(); s++)
-    comps.push_back(CC{std::set<short>{static_cast<short>(s)}, newicklabel(specnames[s])});
+    comps.push_back(CC{std::set<short>{static_cast<short>(s)}, {static_cast<int>(s)}});
 
   // Smallest first: each part of a cluster is a species or an already built sub-cluster.
   for (size_t k = 0; k < accepted.size(); k++) {
@@ -106,5 +108,5 @@ RootedTree* ClustersCollection::genclusters() {
   }
   while (comps.size() > 1) joinrandom(comps);
 
-  return generatedtree(comps[0].text, plain);
+  return speciestreeof(comps[0].post);
 }

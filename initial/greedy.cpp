@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <sstream>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -12,25 +10,25 @@
 #include "search/searchcontrol.h"
 #include "search/sprwalk.h"
 #include "trees/fatal.h"
+#include "trees/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 #include "trees/unrootedtree.h"
 
 namespace {
 
-// A gene tree restricted to the placed species, written as tree text of species names.
+// A gene tree restricted to the placed species, as the postorder of a binary tree.
 class Restriction {
  public:
   Restriction(UnrootedTree& G, const std::vector<char>& placed) : G(G), placed(placed) {}
 
-  // The text, or "" when fewer than three leaves remain.
-  std::string text() {
+  // The postorder, or empty when fewer than three leaves remain.
+  std::vector<int> post() {
     count.assign(G.total, -1);
     short a = G.inroot, b = G.parent[G.inroot];
-    if (leaves(a) + leaves(b) < 3) return "";
     out.clear();
-    // An unrooted text needs a top node of two or three children: a one-sided root is
-    // opened one level down.
+    if (leaves(a) + leaves(b) < 3) return out;
+    // A one-sided root is opened one level down: the top edge joins two nonempty sides.
     if (leaves(a) == 0 || leaves(b) == 0) {
       short v = leaves(a) ? a : b;
       while (true) {
@@ -41,11 +39,9 @@ class Restriction {
       }
       emit(v);
     } else {
-      out += '(';
       emit(a);
-      out += ',';
       emit(b);
-      out += ')';
+      out.push_back(POSTJOIN);
     }
     return out;
   }
@@ -54,7 +50,7 @@ class Restriction {
   UnrootedTree& G;
   const std::vector<char>& placed;
   std::vector<int> count;
-  std::string out;
+  std::vector<int> out;
 
   int leaves(short v) {
     if (count[v] >= 0) return count[v];
@@ -67,32 +63,22 @@ class Restriction {
   // Subtrees without placed species vanish and so do the nodes left with one child.
   void emit(short v) {
     if (v < G.leaves) {
-      out += specnames[G.lab[v]];
+      out.push_back(G.lab[v]);
       return;
     }
     short x, y;
     G.getchildren(v, x, y);
     if (!leaves(x)) return emit(y);
     if (!leaves(y)) return emit(x);
-    out += '(';
     emit(x);
-    out += ',';
     emit(y);
-    out += ')';
+    out.push_back(POSTJOIN);
   }
 };
 
 UnrootedTree* restrictedtree(UnrootedTree& G, const std::vector<char>& placed) {
-  std::string text = Restriction(G, placed).text();
-  if (text.empty()) return nullptr;
-  // The text holds species names: no leaf-label rule applies to it.
-  int rule = gsid;
-  gsid = 0;
-  std::vector<char> buf(text.begin(), text.end());
-  buf.push_back('\0');
-  UnrootedTree* R = new UnrootedTree(buf.data());
-  gsid = rule;
-  return R;
+  std::vector<int> post = Restriction(G, placed).post();
+  return post.empty() ? nullptr : genetreeof(post);
 }
 
 // Places of a new species costed exactly after the pricing pass ranked them: the price keeps
@@ -134,10 +120,11 @@ void pricedplace(SprWalk& walk, RegraftPricer& pricer, short P) {
   }
 }
 
-RootedTree* speciestree(const std::string& text) {
-  std::vector<char> buf(text.begin(), text.end());
-  buf.push_back('\0');
-  return new RootedTree(buf.data());
+// The tree of post with species t joined above its root.
+std::vector<int> withabove(std::vector<int> post, short t) {
+  post.push_back(t);
+  post.push_back(POSTJOIN);
+  return post;
 }
 
 }  // namespace
@@ -168,7 +155,7 @@ RootedTree* greedyspeciestree(std::vector<UnrootedTree*>& genes, std::vector<sho
   const int n = static_cast<int>(order.size());
   if (n == 0) fatal("Cannot create initial species tree");
   for (int i = n - 1; i > 0; i--) std::swap(order[i], order[rand() % (i + 1)]);
-  if (n == 1) return speciestree(specnames[order[0]]);
+  if (n == 1) return speciestreeof({order[0]});
 
   // The gene trees in which each species occurs: only they change when it is added.
   std::vector<std::vector<int>> holders(specnames.size());
@@ -183,13 +170,13 @@ RootedTree* greedyspeciestree(std::vector<UnrootedTree*>& genes, std::vector<sho
   std::vector<char> placed(specnames.size(), 0);
   placed[order[0]] = placed[order[1]] = 1;
   std::vector<UnrootedTree*> restricted(genes.size(), nullptr);
-  std::string current = "(" + specnames[order[0]] + "," + specnames[order[1]] + ")";
+  std::vector<int> current{order[0], order[1], POSTJOIN};
   for (int k = 2; k < n; k++) {
     const short t = order[k];
     // Past a time limit or after a signal the rest go above the root, unsearched: the search
     // that follows stops at once and saves a tree of every species.
     if (searchstop()) {
-      current = "(" + current + "," + specnames[t] + ")";
+      current = withabove(std::move(current), t);
       continue;
     }
     placed[t] = 1;
@@ -200,7 +187,7 @@ RootedTree* greedyspeciestree(std::vector<UnrootedTree*>& genes, std::vector<sho
     std::vector<UnrootedTree*> active;
     for (UnrootedTree* R : restricted)
       if (R) active.push_back(R);
-    RootedTree* W = speciestree("(" + current + "," + specnames[t] + ")");
+    RootedTree* W = speciestreeof(withabove(std::move(current), t));
     if (!active.empty()) {
       SprWalk walk(*W, active);
       walk.start(W->initGTS(active, 1));
@@ -212,11 +199,9 @@ RootedTree* greedyspeciestree(std::vector<UnrootedTree*>& genes, std::vector<sho
         walkedplace(walk, P);
       }
     }
-    std::ostringstream text;
-    W->print(text);
-    current = text.str();
+    current = postorderof(*W);
     delete W;
   }
   for (UnrootedTree* R : restricted) delete R;
-  return speciestree(current);
+  return speciestreeof(current);
 }

@@ -1,6 +1,8 @@
 #include "initial/randomtree.h"
 
 #include <cstdlib>
+#include <sstream>
+#include <utility>
 #include <vector>
 
 #include "trees/fatal.h"
@@ -24,34 +26,41 @@ bool checkspeciesnames() {
   return plain;
 }
 
-RootedTree* generatedtree(const std::string& text, bool plain) {
-  std::vector<char> buf(text.begin(), text.end());
-  buf.push_back('\0');
-  return plain ? new RootedTree(buf.data()) : newickspeciestext(buf.data(), "a generated tree");
-}
-
-std::string genrandomtree(short* ids, int count) {
-  std::vector<std::string> parts;
-  for (int i = 0; i < count; i++) parts.push_back(newicklabel(specnames[ids[i]]));
-  if (parts.empty()) return "";
+std::vector<int> genrandompost(const short* ids, int count) {
+  std::vector<std::vector<int>> parts;
+  for (int i = 0; i < count; i++) parts.push_back({ids[i]});
+  if (parts.empty()) return {};
   // Removal closes the gap: the index of every later draw depends on it.
   while (parts.size() > 1) {
     size_t i = rand() % parts.size();
-    std::string a = std::move(parts[i]);
+    std::vector<int> a = std::move(parts[i]);
     parts.erase(parts.begin() + i);
     size_t j = rand() % parts.size();
-    std::string b = std::move(parts[j]);
+    std::vector<int> b = std::move(parts[j]);
     parts.erase(parts.begin() + j);
-    parts.push_back("(" + a + "," + b + ")");
+    a.insert(a.end(), b.begin(), b.end());
+    a.push_back(POSTJOIN);
+    parts.push_back(std::move(a));
   }
   return parts[0];
+}
+
+std::string genrandomtree(short* ids, int count) {
+  std::vector<int> post = genrandompost(ids, count);
+  if (post.empty()) return "";
+  if (post.size() == 1) return printname(post[0]);
+  RootedTree* t = speciestreeof(post);
+  std::ostringstream text;
+  t->print(text);
+  delete t;
+  return text.str();
 }
 
 RootedTree* randspeciestree() {
   int n = static_cast<int>(specnames.size());
   if (n == 0) return nullptr;
-  bool plain = checkspeciesnames();
+  checkspeciesnames();
   std::vector<short> ids(n);
   for (int i = 0; i < n; i++) ids[i] = static_cast<short>(i);
-  return generatedtree(genrandomtree(ids.data(), n), plain);
+  return speciestreeof(genrandompost(ids.data(), n));
 }

@@ -41,7 +41,7 @@ std::string eventsnhx(const RootedTree& S, const SpeciesEvents& ev) {
       out += ",";
     } else {
       if (x >= S.leaves) out += ")";
-      out += newicklabel(names[x]) + "[&&NHX:D=" + std::to_string(ev.dup[x]) +
+      out += newicklabel(names[x]) + "[&&NHX:DUP=" + std::to_string(ev.dup[x]) +
              ":L=" + std::to_string(ev.loss[x]) + ":C=" + std::to_string(ev.lineages[x]) +
              ":G=" + std::to_string(ev.genetrees[x]) + "]";
     }

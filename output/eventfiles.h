@@ -10,7 +10,8 @@
 std::string eventstsv(const RootedTree& S, const SpeciesEvents& ev);
 
 // The species tree in Newick, internal nodes named as speciesnodenames does, every node with
-// [&&NHX:D=..:L=..:C=..:G=..] (duplications, losses, lineages, gene trees).
+// [&&NHX:DUP=..:L=..:C=..:G=..] (duplications, losses, lineages, gene trees): counts in keys
+// of their own, as D=Y/N conventionally marks a gene node as a duplication or not.
 std::string eventsnhx(const RootedTree& S, const SpeciesEvents& ev);
 
 // The species tree drawn as a cladogram: leaves labelled, each branch labelled with the

@@ -220,7 +220,7 @@ std::ostream& UnrootedTree::printlsubtree(std::ostream& out, short v, long best,
     Frame& f = stack.back();
     short x = f.x;
     if (x < leaves) {
-      out << specnames[lab[x]];
+      out << printname(lab[x]);
       linfo(out, x, best, 1);
       stack.pop_back();
       continue;

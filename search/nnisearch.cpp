@@ -11,6 +11,7 @@
 #include "store/arrtab.h"
 #include "store/treerepr.h"
 #include "trees/fatal.h"
+#include "trees/multigene.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 
@@ -73,6 +74,20 @@ int smpexplorerec3single(RootedTree& W, std::vector<UnrootedTree*>& genes, ArrTa
     }
   }
   return 0;
+}
+
+// The trees of store in exact, each costed again with the gene trees resolved for it.
+static ArrTab& costedexactly(ArrTab& store, RootedTree& W, std::vector<UnrootedTree*>& genes,
+                          ArrTab& exact) {
+  for (auto& bucket : store.tab) {
+    for (TreeRepr* r : bucket.second) {
+      W.replace(r);
+      double c = W.initGTS(genes, 0).mut();
+      TreeRepr* entry = nullptr;
+      exact.add(encode(W), W.reprlen(), c, entry);
+    }
+  }
+  return exact;
 }
 
 static std::string speciesof(RootedTree& S) {
@@ -143,8 +158,13 @@ void smpexplore2(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& g
         break;
       }
       if (found) {
-        // W already has the shape of the cheaper tree, and cost describes it.
+        // W already has the shape of the cheaper tree, and cost describes it. Gene trees with
+        // polytomies were held at their resolutions: resolved for W, they can only cost less.
         std::cout << " new optimal found :)" << std::endl;
+        if (anymultiforms()) {
+          cost = W.initGTS(genes, 0);
+          best = std::min(best, cost.mut());
+        }
         remaining = nnibigsteps;
         current = store.getwaiting(1);
       } else {
@@ -176,13 +196,16 @@ void smpexplore2(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& g
     if (!next) break;
   }
 
+  // Costs met under held resolutions are bounds: every stored tree gets its exact one.
+  ArrTab exact;
+  ArrTab& done = anymultiforms() ? costedexactly(store, W, genes, exact) : store;
   // A stopped search reports and saves what it found as a finished one does; only a signal
   // makes it say so, a time limit ends it as planned.
   std::cout << (stopsignal ? "Search stopped" : "OK. Search completed") << std::endl;
   std::cout << "Number of NNI's:" << moves << std::endl;
-  std::cout << "Unique trees:" << store.cnt << std::endl;
-  std::cout << "Optimal cost:" << costtext(store.optimal()) << std::endl;
-  std::cout << "Number of optimal trees:" << store.optcnt << std::endl;
-  keepoptimal(store);
-  store.save();
+  std::cout << "Unique trees:" << done.cnt << std::endl;
+  std::cout << "Optimal cost:" << costtext(done.optimal()) << std::endl;
+  std::cout << "Number of optimal trees:" << done.optcnt << std::endl;
+  keepoptimal(done);
+  done.save();
 }

@@ -3,6 +3,7 @@
 
 #include "parallel/geneshare.h"
 #include "parallel/processes.h"
+#include "reconcile/polytomy.h"
 #include "search/generows.h"
 #include "search/postorder.h"
 #include "trees/rootedtree.h"
@@ -71,6 +72,7 @@ static GeneShare preparationshare(RootedTree& S, std::vector<UnrootedTree*>& gen
 static void mapgenes(RootedTree& S, std::vector<UnrootedTree*>& genes) {
   forblocks(preparationshare(S, genes), [&](int, int lo, int hi) {
     for (int g = lo; g < hi; g++) {
+      resolveifmulti(*genes[g], S);
       genes[g]->clean(0);
       genes[g]->setlcamappings(S);
     }

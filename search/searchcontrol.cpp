@@ -30,8 +30,11 @@ bool searchstop() {
 
 void keepoptimal(ArrTab& store) {
   searchoutcome.optimal.clear();
+  searchoutcome.trees.clear();
   if (!store.tab.empty())
-    for (TreeRepr* r : store.tab.begin()->second)
+    for (TreeRepr* r : store.tab.begin()->second) {
       searchoutcome.optimal.emplace_back(r->cost, to_string(*r));
+      searchoutcome.trees.push_back(reprpostorder(*r));
+    }
   searchoutcome.done = true;
 }

@@ -16,6 +16,7 @@
 #include "store/keptstore.h"
 #include "store/treerepr.h"
 #include "trees/fatal.h"
+#include "trees/multigene.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 
@@ -30,6 +31,8 @@ constexpr int sprperturbradius = 4;
 // random moves took a subtree from and to: elsewhere the tree is the best tree's, whose
 // neighbourhood was searched.
 constexpr int sprperturbreach = 3;
+// Kept trees costed exactly before a climb with gene-tree polytomies gives up.
+constexpr size_t sprexactcandidates = 8;
 
 // Marks the nodes within reach edges of v.
 void markaround(const RootedTree& W, short v, int reach, std::vector<char>& region) {
@@ -107,6 +110,7 @@ class SprSearch {
   std::vector<UnrootedTree*>& genes;
   const SprOptions& o;
   KeptStore store;
+  FingerprintSet exact;  // kept trees costed exactly by exactneighbour
   SprWalk walk;
   RegraftPricer pricer;
   KeptStore::Entry* entry = nullptr;  // the store's entry of the tree last offered
@@ -141,6 +145,47 @@ class SprSearch {
               << std::endl;
     save();
     kelvoraexit(-1);
+  }
+
+  // Gene trees with polytomies keep their resolutions while a step tries its moves; once the
+  // tree has changed they are resolved for it again, which can only lower its cost.
+  // Under held resolutions a neighbour looks dearer than it is: before a climb gives up, the
+  // cheapest kept trees not yet searched from are costed exactly, and the best of them is taken
+  // when it beats the tree. True when one was.
+  bool exactneighbour() {
+    if (!anymultiforms() || stopped) return false;
+    const std::vector<short> here = encoding();
+    const Fingerprint herefp = walk.fingerprint();
+    std::vector<std::pair<Fingerprint, std::vector<short>>> cands;
+    for (const auto& kv : store.trees()) {
+      if (cands.size() == sprexactcandidates) break;
+      const KeptStore::Entry& e = kv.second;
+      if (e.expanded || e.fp == herefp || exact.contains(e.fp)) continue;
+      cands.emplace_back(e.fp, e.enc);
+    }
+    double bestcost = best;
+    int pick = -1;
+    for (size_t i = 0; i < cands.size(); i++) {
+      prepare(cands[i].second);
+      exact.insert(cands[i].first);
+      store.lower(cands[i].first, walk.cost().mut(), entry);
+      if (walk.cost().mut() < bestcost) {
+        bestcost = walk.cost().mut();
+        pick = static_cast<int>(i);
+      }
+    }
+    if (cands.empty()) return false;
+    prepare(pick < 0 ? here : cands[pick].second);
+    if (pick < 0) return false;
+    best = bestcost;
+    return true;
+  }
+
+  void resolveagain() {
+    if (!anymultiforms()) return;
+    walk.start(W.initGTS(genes, 0));
+    best = walk.cost().mut();
+    store.lower(walk.fingerprint(), best, entry);
   }
 
   bool pollstop() {
@@ -234,6 +279,7 @@ class SprSearch {
       bool found = pricedpass(region, processed, newtrees, pruned);
       if (!found && !stopped) found = pass(sprnearradius, region, processed, newtrees, pruned);
       if (!found && !stopped && !nearonly) found = pass(-1, region, processed, newtrees, pruned);
+      if (!found && !stopped) found = exactneighbour();
       std::cout << " (" << processed << " processed/" << newtrees << " new trees)";
       if (stopped) {
         std::cout << " stopped" << std::endl;
@@ -241,6 +287,7 @@ class SprSearch {
       }
       if (found) {
         std::cout << " new optimal found :)" << std::endl;
+        resolveagain();
         remaining = bigsteps;
       } else {
         std::cout << " no improvement" << std::endl;
@@ -335,12 +382,22 @@ class SprSearch {
         steps.clear();
       } else {
         walk.undo(steps);
-        if (walk.cost().mut() != before) costerror(before);
+        // Taken back under resolutions made on the way, the cost is a bound until resolved.
+        if (anymultiforms())
+          resolveagain();
+        else if (walk.cost().mut() != before)
+          costerror(before);
       }
     }
   }
 
   void report() {
+    // Costs met under held resolutions are bounds: the kept trees get their exact ones.
+    if (anymultiforms())
+      store.recost([&](const std::vector<short>& enc) {
+        prepare(enc);
+        return walk.cost().mut();
+      });
     // A time limit ends the search as planned; a signal cuts it short.
     std::cout << (stopsignal ? "Search stopped" : "OK. Search completed") << std::endl;
     std::cout << "Number of NNI's:" << walk.moves << std::endl;

@@ -42,3 +42,34 @@ KeptStore::Entry* KeptStore::nextwaiting(double& cost) {
     }
   return nullptr;
 }
+
+void KeptStore::lower(const Fingerprint& fp, double cost, Entry*& entry) {
+  entry = nullptr;
+  for (auto it = kept.begin(); it != kept.end(); ++it) {
+    if (!(it->second.fp == fp)) continue;
+    if (!(cost < it->first)) {
+      entry = &it->second;
+      return;
+    }
+    Entry e = std::move(it->second);
+    kept.erase(it);
+    entry = &kept.emplace_hint(kept.lower_bound(cost), cost, std::move(e))->second;
+    break;
+  }
+  if (cost < optcost) {
+    optcost = cost;
+    optcnt = 1;
+  }
+}
+
+void KeptStore::recost(const std::function<double(const std::vector<short>&)>& cost) {
+  std::multimap<double, Entry> again;
+  for (auto& kv : kept) {
+    double c = cost(kv.second.enc);
+    again.emplace_hint(again.upper_bound(c), c, std::move(kv.second));
+  }
+  kept.swap(again);
+  if (kept.empty()) return;
+  optcost = kept.begin()->first;
+  optcnt = static_cast<long>(kept.count(optcost));
+}

@@ -22,6 +22,11 @@ class KeptStore {
   // Returns true when the tree was new. entry is the kept entry of the tree, or null.
   bool add(const Fingerprint& fp, double cost, const std::function<void(std::vector<short>&)>& encode,
            Entry*& entry);
+  // Gives the kept tree fp (if kept) the lower cost a search found for it; entry as in add.
+  void lower(const Fingerprint& fp, double cost, Entry*& entry);
+  // Every kept tree costed again by cost(encoding), and the optimum taken over the kept trees:
+  // for searches whose costs are bounds until the end.
+  void recost(const std::function<double(const std::vector<short>&)>& cost);
   // The cheapest kept tree not yet searched from (first kept among equal costs), or null.
   Entry* nextwaiting(double& cost);
   bool seen(const Fingerprint& fp) const { return visited.contains(fp); }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "trees/fatal.h"
+#include "trees/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 
@@ -90,15 +91,39 @@ void RootedTree::_repr(short* dst, short v, int& pos, short* mm) {
 }
 
 void RootedTree::replace(TreeRepr* r) {
-  std::string text = to_string(*r);
-  std::vector<char> copy(text.begin(), text.end());
-  copy.push_back('\0');
-  int pos = 0;
+  // Read off the encoding as the text reader would number the printed tree: leaves in
+  // order, each inner node when it closes, its first child on the left.
+  std::vector<short> stack;
   short nextleaf = 0, nextinternal = static_cast<short>(leaves);
-  root = parse(copy.data(), pos, 0, nextleaf, nextinternal);
-  if (nextleaf != leaves || nextinternal != total)
+  for (int i = 0; i < r->len; i++) {
+    int x = r->arr[i];
+    if (x == REPROPEN) continue;
+    if (std::abs(x) == REPRCLOSE) {
+      if (stack.size() < 2 || nextinternal >= total) break;
+      short right = stack.back();
+      stack.pop_back();
+      short left = stack.back();
+      stack.pop_back();
+      short v = nextinternal++;
+      son[v - leaves] = left;
+      son[v] = right;
+      parent[left] = parent[right] = v;
+      level[v] = static_cast<short>(1 + std::max(level[left], level[right]));
+      stack.push_back(v);
+      continue;
+    }
+    if (nextleaf >= leaves) {
+      nextleaf++;
+      break;
+    }
+    lab[nextleaf] = static_cast<short>(std::abs(x));
+    level[nextleaf] = 0;
+    stack.push_back(nextleaf++);
+  }
+  if (nextleaf != leaves || nextinternal != total || stack.size() != 1)
     fatal("Cannot rebuild a species tree of " + std::to_string(leaves) +
-          " leaves from the tree " + text);
+          " leaves from the tree " + to_string(*r));
+  root = stack.back();
   parent[root] = -1;
   son[leaves - 1] = -1;
   leafofspecies.clear();  // the labels have moved
@@ -113,6 +138,18 @@ int TreeRepr::eq(short* a, int l, double c) const {
   return memcmp(arr, a, sizeof(short) * len) == 0;
 }
 
+std::vector<int> reprpostorder(const TreeRepr& r) {
+  std::vector<int> post;
+  for (int i = 0; i < r.len; i++) {
+    int x = r.arr[i];
+    if (std::abs(x) == REPRCLOSE)
+      post.push_back(POSTJOIN);
+    else if (x != REPROPEN)
+      post.push_back(std::abs(x));
+  }
+  return post;
+}
+
 std::ostream& operator<<(std::ostream& out, const TreeRepr& r) {
   for (int i = 0; i < r.len; i++) {
     int x = r.arr[i];
@@ -121,7 +158,7 @@ std::ostream& operator<<(std::ostream& out, const TreeRepr& r) {
     else if (std::abs(x) == REPRCLOSE)
       out << ")";
     else if (std::abs(x) < static_cast<int>(specnames.size()))
-      out << specnames[std::abs(x)];
+      out << printname(std::abs(x));
     else
       fatal("Tree encoding holds the unknown species id " + std::to_string(std::abs(x)));
     if (x <= 0) out << ",";

@@ -2,6 +2,7 @@
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 // Markers of the canonical encoding; leaf entries are species ids below REPROPEN.
 constexpr short REPROPEN = 15000;
@@ -17,6 +18,8 @@ struct TreeRepr {
 };
 
 std::ostream& operator<<(std::ostream& out, const TreeRepr& r);
+// The encoded tree as a postorder (trees/newick.h), numbered as its printed text reads.
+std::vector<int> reprpostorder(const TreeRepr& r);
 
 // Waiting-queue order: the top is a cheapest tree.
 struct treereprcomp {

@@ -12,6 +12,11 @@ std::string randomrootedtext(std::mt19937& rng, std::vector<std::string> names);
 // the top node has two or three children at random.
 std::string randomgenetext(std::mt19937& rng, const std::vector<std::string>& names, int n);
 
+// Gene tree of n >= 3 leaves drawn from names whose nodes have 2 to maxdegree children, the
+// top 2 to maxdegree + 1.
+std::string randompolygenetext(std::mt19937& rng, const std::vector<std::string>& names, int n,
+                               int maxdegree);
+
 // Caterpillar gene tree of n >= 3 leaves, ((((l0,l1),l2),...),l(n-1)), with l(i) = pick(i),
 // built in one pass.
 template <class Pick>

@@ -6,6 +6,7 @@
 
 #include "parallel/pool.h"
 #include "trees/fatal.h"
+#include "trees/multigene.h"
 #include "trees/unrootedtree.h"
 
 size_t readchunkbytes = 4096;
@@ -86,6 +87,9 @@ void takechunk(ReadChunk& c, size_t ntrees, size_t nnames, std::vector<UnrootedT
 }
 
 void dropchunk(ReadChunk& c) {
-  for (UnrootedTree* G : c.trees) delete G;
+  for (UnrootedTree* G : c.trees) {
+    dropmultiform(G);
+    delete G;
+  }
   c.trees.clear();
 }

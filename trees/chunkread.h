@@ -25,6 +25,7 @@ struct ReadChunk {
   bool failed = false;
   size_t failat = 0;       // where the one-thread reader must start again
   size_t namesbefore = 0;  // species of the chunk met before the tree that failed
+  long small = 0;          // trees left out for fewer than three leaves, before any failure
 };
 
 // Smallest chunk worth a thread's wake-up; tests make it tiny.

@@ -15,67 +15,102 @@ const char* genelistfile = nullptr;
 
 namespace {
 
-struct GeneMap {
-  bool active = false;
-  std::string file;
-  std::vector<std::string> species;               // names, each once
-  std::unordered_map<std::string, int> speciesof;  // gene label -> index into species
-  std::unordered_map<std::string, int> index;      // species name -> index
-  std::unordered_map<std::string, size_t> placeof; // gene label -> offset of its first mention
+// Where a gene was first mapped: the file (index into files) and the line.
+struct MapPlace {
+  int file;
+  int line;
 };
 
-GeneMap genemap;
+struct GeneMap {
+  bool active = false;
+  std::vector<std::string> files;                   // every file merged in, in order
+  std::string file;                                 // their names as messages give them
+  std::vector<std::string> species;                 // names, each once
+  std::unordered_map<std::string, int> speciesof;   // gene label -> index into species
+  std::unordered_map<std::string, int> index;       // species name -> index
+  std::unordered_map<std::string, MapPlace> placeof;  // gene label -> its first mention
+};
+
+// The --map files, merged; and a families file's map of the family being read, which alone
+// maps that family's genes while it is current.
+GeneMap globalmap, familymap;
+GeneMap* current = &globalmap;
 
 const char* const maphelp =
     "Write one \"gene species\" pair per line, or \"species: gene1, gene2, ...\".";
 
-// Splits [p, end) at blanks (and at commas when commas) into fields with their offsets.
-void fields(const InputText& in, size_t p, size_t end, bool commas,
+// Splits [p, end) at blanks (and at commas and semicolons when lists) into fields with their
+// offsets.
+void fields(const InputText& in, size_t p, size_t end, bool lists,
             std::vector<std::pair<size_t, std::string>>& out) {
+  auto sep = [&](char c) { return isinputblank(c) || (lists && (c == ',' || c == ';')); };
   out.clear();
   while (p < end) {
-    while (p < end && (isinputblank(in.text[p]) || (commas && in.text[p] == ','))) p++;
+    while (p < end && sep(in.text[p])) p++;
     size_t q = p;
-    while (q < end && !isinputblank(in.text[q]) && !(commas && in.text[q] == ',')) q++;
+    while (q < end && !sep(in.text[q])) q++;
     if (q > p) out.emplace_back(p, std::string(in.text + p, q - p));
     p = q;
   }
 }
 
 void addgene(const InputText& in, size_t pos, const std::string& gene, const std::string& sp) {
-  auto it = genemap.index.find(sp);
+  auto it = current->index.find(sp);
   int s;
-  if (it == genemap.index.end()) {
-    s = static_cast<int>(genemap.species.size());
-    genemap.index.emplace(sp, s);
-    genemap.species.push_back(sp);
+  if (it == current->index.end()) {
+    s = static_cast<int>(current->species.size());
+    current->index.emplace(sp, s);
+    current->species.push_back(sp);
   } else {
     s = it->second;
   }
-  auto known = genemap.speciesof.find(gene);
-  if (known == genemap.speciesof.end()) {
-    genemap.speciesof.emplace(gene, s);
-    genemap.placeof.emplace(gene, pos);
+  auto known = current->speciesof.find(gene);
+  const int file = static_cast<int>(current->files.size()) - 1;
+  if (known == current->speciesof.end()) {
+    current->speciesof.emplace(gene, s);
+    current->placeof.emplace(gene, MapPlace{file, inputline(in, pos)});
   } else if (known->second != s) {
+    const MapPlace& was = current->placeof[gene];
+    std::string where = was.file == file ? "" : " of " + current->files[was.file];
     inputerror(in, pos,
                "gene " + gene + " is mapped to " + sp + " here and to " +
-                   genemap.species[known->second] + " on line " +
-                   std::to_string(inputline(in, genemap.placeof[gene])),
+                   current->species[known->second] + " on line " + std::to_string(was.line) + where,
                "Give each gene one species.");
   }
 }
 
+void readmapfile(const std::string& fname, const char* option = "--map");
+
 }  // namespace
 
-void cleargenemap() { genemap = GeneMap(); }
+void cleargenemap() {
+  globalmap = GeneMap();
+  familymap = GeneMap();
+  current = &globalmap;
+}
 
-void loadgenemap(const std::string& fname) {
-  cleargenemap();
+void loadgenemap(const std::string& fname) { readmapfile(fname); }
+
+void beginfamilymap(const std::string& fname) {
+  familymap = GeneMap();
+  current = &familymap;
+  readmapfile(fname, "--families");
+}
+
+void endfamilymap() {
+  familymap = GeneMap();
+  current = &globalmap;
+}
+
+namespace {
+
+void readmapfile(const std::string& fname, const char* option) {
   InputFile buf;
   InputText in;
-  in.option = "--map";
+  in.option = option;
   readinputfile(fname, buf, in);
-  genemap.file = fname;
+  current->files.push_back(fname);
+  current->file = current->files.size() == 1 ? fname : current->file + ", " + fname;
   std::vector<std::pair<size_t, std::string>> f;
   size_t p = bomlength(in.text);
   while (p < in.size) {
@@ -110,20 +145,22 @@ void loadgenemap(const std::string& fname) {
     }
     p = lineend + 1;
   }
-  genemap.active = true;
+  current->active = true;
 }
 
-bool genemapactive() { return genemap.active; }
+}  // namespace
 
-const std::string& genemapfile() { return genemap.file; }
+bool genemapactive() { return current->active; }
+
+const std::string& genemapfile() { return current->file; }
 
 int genemapspecies(const char* label, int len) {
   // Lookup scratch per thread: no allocation per leaf.
   static thread_local std::string key;
   key.assign(label, len);
-  auto it = genemap.speciesof.find(key);
-  if (it == genemap.speciesof.end()) return -1;
-  return registerspecies(genemap.species[it->second]);
+  auto it = current->speciesof.find(key);
+  if (it == current->speciesof.end()) return -1;
+  return registerspecies(current->species[it->second]);
 }
 
 void genemapmissing(const char* label, int len) {
@@ -132,6 +169,6 @@ void genemapmissing(const char* label, int len) {
   // The plain reader's character counter is not a column; the line is.
   std::string where =
       genelistfile ? std::string(genelistfile) + ":" + std::to_string(linenum) : "tree of -g";
-  fatal(where + ": gene " + l + " is not in the map file " + genemap.file + "\nAdd a line \"" +
-        l + " SPECIES\" to " + genemap.file + ".");
+  fatal(where + ": gene " + l + " is not in the map file " + current->file + "\nAdd a line \"" +
+        l + " SPECIES\" to " + current->file + ".");
 }

@@ -4,10 +4,14 @@
 // The gene-to-species map of --map: when loaded, it alone gives the species of every gene
 // leaf, whichever reader reads the gene tree.
 
-// Reads the map file: "gene species" per line, or "species: gene1, gene2, ...". Blank lines
-// are skipped; # at a line start or after a blank starts a comment. Errors name the file,
-// the line and the place.
+// Reads a map file: "gene species" (blank or tab between) per line, or "species: gene1,
+// gene2, ..." (genes apart by blanks, commas or semicolons). Blank lines are skipped; # at a
+// line start or after a blank starts a comment. Several files merge; a gene mapped to two
+// species is an error that names both places. Errors name the file, the line and the place.
 void loadgenemap(const std::string& fname);
+// The map of one family of a families file: while it is current, it alone maps genes.
+void beginfamilymap(const std::string& fname);
+void endfamilymap();
 bool genemapactive();
 const std::string& genemapfile();
 

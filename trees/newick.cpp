@@ -2,15 +2,24 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <array>
+#include <functional>
 #include <memory>
+#include <set>
+#include <string>
+#include <type_traits>
+#include <utility>
 
 #include "parallel/pool.h"
 #include "trees/chunkread.h"
+#include "trees/edgelabels.h"
 #include "trees/fatal.h"
 #include "trees/genemap.h"
+#include "trees/multigene.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 #include "trees/tokenizer.h"
@@ -120,6 +129,23 @@ size_t readlength(const InputText& in, size_t p, bool lines, NewickItem& it) {
   return skip(in, q, lines);
 }
 
+// An inner node's label as a support value: a number, or of "a/b" (IQ-TREE's SH-aLRT/UFBoot)
+// the last one; NaN when the label is empty or holds no number.
+double supportof(const char* label, int len) {
+  const char* slash = static_cast<const char*>(memrchr(label, '/', len));
+  if (slash) {
+    len -= static_cast<int>(slash + 1 - label);
+    label = slash + 1;
+  }
+  char buf[64];
+  if (len <= 0 || len >= static_cast<int>(sizeof buf)) return std::nan("");
+  memcpy(buf, label, len);
+  buf[len] = 0;
+  char* end;
+  double v = strtod(buf, &end);
+  return end == buf + len ? v : std::nan("");
+}
+
 const char* kindname(bool gene) { return gene ? "gene tree" : "species tree"; }
 
 // After the root: ';' (maybe on a later line), or the line end when the tree stands on one line.
@@ -137,10 +163,122 @@ size_t endoftree(const InputText& in, size_t p, const NewickTree& t) {
 
 }  // namespace
 
+long leftoutsmall = 0;
+std::vector<std::string> speciesoutgroup;
+
+namespace {
+
+// An unrooted species tree (its items hold a JOIN) rooted on the branch that parts the
+// outgroup's species from the rest: the outgroup's clade on the left.
+RootedTree* rootonoutgroup(const NewickTree& t) {
+  // The tree as read, rooted anywhere: children of inner nodes, species of leaves.
+  std::vector<std::array<int, 2>> kids;
+  std::vector<int> species, parent;
+  std::vector<int> stack;
+  std::set<int> seen;
+  for (const NewickItem& it : t.items) {
+    int v = static_cast<int>(species.size());
+    if (it.kind == NewickItem::LEAF) {
+      std::string name(t.labelof(it), it.labellen);
+      int s = registerspecies(name);
+      if (!seen.insert(s).second)
+        t.error(it.pos, "species " + name + " is named twice in this species tree",
+                "Name each species once: a species tree has one leaf per species.");
+      species.push_back(s);
+      kids.push_back({-1, -1});
+    } else {
+      int b = stack.back();
+      stack.pop_back();
+      int a = stack.back();
+      stack.pop_back();
+      species.push_back(-1);
+      kids.push_back({a, b});
+      parent.resize(species.size(), -1);
+      parent[a] = parent[b] = v;
+    }
+    parent.resize(species.size(), -1);
+    stack.push_back(v);
+  }
+  const int root = stack.back();
+  std::set<int> out;
+  std::string names;
+  for (const std::string& name : speciesoutgroup) {
+    auto id = specnames2id.find(name);
+    if (id == specnames2id.end() || !seen.count(id->second))
+      t.error(t.start, "the outgroup species " + name + " is not in this species tree",
+              "Give --outgroup the names of species of the tree, apart by commas.");
+    out.insert(id->second);
+    names += (names.empty() ? "" : ",") + name;
+  }
+  // Leaves below each node: the outgroup is the clade of some node, or all but it.
+  const int n = static_cast<int>(species.size());
+  std::vector<int> inside(n, 0), below(n, 0);
+  for (int v = 0; v < n; v++) {
+    if (species[v] >= 0) {
+      below[v] = 1;
+      inside[v] = out.count(species[v]) ? 1 : 0;
+    } else {
+      below[v] = below[kids[v][0]] + below[kids[v][1]];
+      inside[v] = inside[kids[v][0]] + inside[kids[v][1]];
+    }
+  }
+  const int all = static_cast<int>(out.size()), leaves = below[root];
+  int edge = -1;
+  bool outbelow = false;
+  for (int v = 0; v < n && edge < 0; v++) {
+    if (v == root) continue;
+    if (inside[v] == all && below[v] == all) edge = v, outbelow = true;
+    else if (inside[v] == 0 && below[v] == leaves - all) edge = v, outbelow = false;
+  }
+  if (edge < 0 || all == leaves)
+    t.error(t.start, "the outgroup " + names + " is not a clade of this unrooted species tree",
+            "Give --outgroup species that one branch parts from all the others.");
+  // Postorder of the side of the branch (from, to) that holds to; the original root joins
+  // its two neighbours into one branch.
+  std::vector<int> post;
+  std::function<void(int, int)> side = [&](int from, int v) {
+    if (species[v] >= 0) {
+      post.push_back(species[v]);
+      return;
+    }
+    std::vector<int> next;
+    for (int w : {kids[v][0], kids[v][1], parent[v]})
+      if (w >= 0 && w != from) next.push_back(w);
+    if (v == root && next.size() == 1) return side(v, next[0]);
+    side(v, next[0]);
+    side(v, next[1]);
+    post.push_back(POSTJOIN);
+  };
+  int up = parent[edge];
+  if (outbelow) {
+    side(up, edge);
+    side(edge, up);
+  } else {
+    side(edge, up);
+    side(up, edge);
+  }
+  post.push_back(POSTJOIN);
+  return speciestreeof(post);
+}
+
+bool unrootedtop(const NewickTree& t) {
+  for (const NewickItem& it : t.items)
+    if (it.kind == NewickItem::JOIN) return true;
+  return false;
+}
+
+}  // namespace
+
+RootedTree* newickspecies(const NewickTree& t) {
+  return unrootedtop(t) ? rootonoutgroup(t) : new RootedTree(t);
+}
+
 size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
   t.in = &in;
   t.gene = gene;
+  t.small = false;
   t.leaves = 0;
+  t.polytomies = false;
   t.items.clear();
   t.names.clear();
   // Files joined together keep the byte-order mark of each.
@@ -191,7 +329,13 @@ size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
     // The node is complete: a comma follows, or parentheses that close its ancestors.
     for (;;) {
       if (open.empty()) {
-        if (gene ? t.leaves < 3 : t.leaves < 2)
+        // Real collections hold gene trees this small (a gene and its lone copy): they tell
+        // nothing of the species tree and are left out.
+        if (gene && t.leaves < 3) {
+          t.small = true;
+          return endoftree(in, p, t);
+        }
+        if (!gene && t.leaves < 2)
           t.error(t.start,
                   std::string("a ") + kindname(gene) + " needs at least " + (gene ? "3" : "2") +
                       " leaves; this one has " + std::to_string(t.leaves),
@@ -202,20 +346,25 @@ size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
       o.children++;
       char c = in.text[p];
       if (c == ',') {
-        bool top = gene && open.size() == 1;
-        if (top && o.children == 2) {
-          NewickItem join{};
-          join.kind = NewickItem::JOIN;
-          join.pos = p;
-          t.items.push_back(join);
-        }
-        if (o.children >= (top ? 3 : 2))
+        // A species tree from an inference program is unrooted: three children at the top,
+        // rooted later on its outgroup.
+        bool top = (gene || !speciesoutgroup.empty()) && open.size() == 1;
+        if (!gene && o.children >= (top ? 3 : 2))
           t.error(o.pos,
                   std::string("a node with more than ") + (top ? "three" : "two") +
-                      " children in this " + kindname(gene),
-                  gene ? "Resolve the polytomy first: gene trees are binary below a top node "
-                         "of two or three children."
-                       : "Resolve the polytomy first: species trees are binary.");
+                      " children in this species tree",
+                  open.size() == 1 && o.children == 2
+                      ? "Resolve the polytomy first: species trees are binary. An unrooted "
+                        "species tree (three children at the top) is rooted by --outgroup NAME."
+                      : "Resolve the polytomy first: species trees are binary.");
+        if (gene ? o.children >= 2 : top && o.children == 2) {
+          // The top's third child joins an edge; any further child makes a polytomy.
+          NewickItem join{};
+          join.kind = top && o.children == 2 ? NewickItem::JOIN : NewickItem::MERGE;
+          join.pos = p;
+          t.items.push_back(join);
+          if (join.kind == NewickItem::MERGE) t.polytomies = true;
+        }
         p++;
         break;
       }
@@ -227,10 +376,10 @@ size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
         close.pos = o.pos;
         open.pop_back();
         bool inside = !open.empty();
-        // Inner node labels and support values are read and ignored.
-        NewickItem label{};
-        p = readlabel(in, skip(in, p + 1, inside), t, label);
-        if (label.quoted) t.names.resize(label.label);
+        // An inner node's label (a support value or a name) goes with the node.
+        p = readlabel(in, skip(in, p + 1, inside), t, close);
+        close.support = supportof(close.quoted ? t.names.data() + close.label : in.text + close.label,
+                                  close.labellen);
         p = readlength(in, p, inside, close);
         t.items.push_back(close);
         continue;
@@ -262,8 +411,8 @@ RootedTree::RootedTree(const NewickTree& nw) : RootedTree() {
   for (const NewickItem& it : nw.items) {
     if (it.kind == NewickItem::LEAF) {
       short v = nextleaf++;
-      std::string name(nw.labelof(it), it.labellen);
-      int s = registerspecies(name);
+      std::string name = nw.byspecies ? specnames[it.label] : std::string(nw.labelof(it), it.labellen);
+      int s = nw.byspecies ? static_cast<int>(it.label) : registerspecies(name);
       if (seen.size() <= static_cast<size_t>(s)) seen.resize(specnames.size(), 0);
       if (seen[s] == stamp)
         nw.error(it.pos, "species " + name + " is named twice in this species tree",
@@ -292,15 +441,20 @@ UnrootedTree::UnrootedTree(const NewickTree& nw) : UnrootedTree() {
   init(n, 3 * n - 6, nullptr);
   brlen = new double[total];
   std::fill(brlen, brlen + total, NOLENGTH);
-  bool mapped = genemapactive();
-  if (gsid || mapped) leaflabels = new char*[n]();
+  bool mapped = genemapactive() && !nw.byspecies;
+  if ((gsid || mapped) && !nw.byspecies) leaflabels = new char*[n]();
   static thread_local std::vector<short> stack;
   stack.clear();
   short nextleaf = 0, nextinternal = static_cast<short>(n);
-  bool joined = false;
+  std::vector<std::string> labels;  // by directed node, only when the text has any
   for (const NewickItem& it : nw.items) {
     if (it.kind == NewickItem::LEAF) {
       short v = nextleaf++;
+      if (nw.byspecies) {
+        lab[v] = static_cast<short>(it.label);
+        stack.push_back(v);
+        continue;
+      }
       const char* label = nw.labelof(it);
       int s = mapped ? genemapspecies(label, it.labellen) : gsfind(label, it.labellen);
       if (s < 0) {
@@ -319,19 +473,80 @@ UnrootedTree::UnrootedTree(const NewickTree& nw) : UnrootedTree() {
     }
     short first, second;
     poptwo(stack, first, second);
-    if (it.kind == NewickItem::CLOSE || it.kind == NewickItem::JOIN) {
-      double len = it.kind == NewickItem::CLOSE && it.haslength ? it.length : NOLENGTH;
-      stack.push_back(createNode3(first, second, len, nextinternal));
-      joined = joined || it.kind == NewickItem::JOIN;
+    if (it.kind == NewickItem::MERGE) {
+      stack.push_back(createNode3(first, second, NOLENGTH, nextinternal));
       continue;
     }
-    if (joined) brlen[first] = brlen[second];
+    if (it.kind == NewickItem::CLOSE || it.kind == NewickItem::JOIN) {
+      double len = it.kind == NewickItem::CLOSE && it.haslength ? it.length : NOLENGTH;
+      short v = createNode3(first, second, len, nextinternal);
+      if (it.kind == NewickItem::CLOSE && it.labellen > 0) {
+        labels.resize(total);
+        labels[v].assign(nw.labelof(it), it.labellen);
+      }
+      stack.push_back(v);
+      continue;
+    }
+    // The halves of a two-child top are one edge: like its length, it keeps the first
+    // half's label if that has one.
+    if (!labels.empty() && !labels[first].empty()) labels[second].clear();
     jointopedge(*this, first, second);
     inroot = second;
   }
+  if (!labels.empty()) keepedgelabels(this, labels);
 }
 
+double collapsebelow = -HUGE_VAL;
+
 namespace {
+
+bool lowsupport(double support) { return support < collapsebelow; }  // false for NaN
+
+// Directed nodes of the tree that the builder makes from t whose edges are not in t: those
+// that resolve a polytomy, and with --collapse those of low support. Numbered as the builder
+// numbers them: leaves in order, then a triple per joining item, its upward node last.
+std::vector<short> contractededges(const NewickTree& t) {
+  struct Part {
+    short v;
+    bool partial;    // a polytomy's children joined so far
+    double support;  // of the edge above v
+  };
+  std::vector<Part> stack;
+  std::vector<short> cut;
+  short nextleaf = 0, nextinternal = static_cast<short>(t.leaves);
+  for (const NewickItem& it : t.items) {
+    if (it.kind == NewickItem::LEAF) {
+      stack.push_back({nextleaf++, false, std::nan("")});
+      continue;
+    }
+    Part second = stack.back();
+    stack.pop_back();
+    Part first = stack.back();
+    stack.pop_back();
+    if (it.kind == NewickItem::TOPCLOSE) {
+      if (lowsupport(first.support) || lowsupport(second.support)) cut.push_back(first.v);
+      continue;
+    }
+    for (const Part& x : {first, second})
+      if ((x.partial && it.kind != NewickItem::JOIN) || lowsupport(x.support))
+        cut.push_back(x.v);
+    bool partial = it.kind == NewickItem::JOIN || it.kind == NewickItem::MERGE;
+    stack.push_back({static_cast<short>(nextinternal + 2), partial,
+                     it.kind == NewickItem::CLOSE ? it.support : std::nan("")});
+    nextinternal = static_cast<short>(nextinternal + 3);
+  }
+  return cut;
+}
+
+// A gene tree as the builder makes it, with its multifurcating form beside it when it has one.
+UnrootedTree* genetree(const NewickTree& t) {
+  UnrootedTree* G = new UnrootedTree(t);
+  if (t.polytomies || collapsebelow != -HUGE_VAL) {
+    std::vector<short> cut = contractededges(t);
+    if (!cut.empty()) addmultiform(G, std::make_unique<MultiGeneTree>(*G, cut));
+  }
+  return G;
+}
 
 // One tree of -s or -g: nothing but blanks and comments may follow it.
 template <class T>
@@ -344,7 +559,16 @@ T* optiontree(char* text, bool gene, const char* option) {
   size_t p = skip(in, readnewick(in, 0, gene, t), true);
   if (p < in.size)
     inputerror(in, p, "text after the tree", std::string("Give one tree per ") + option + ".");
-  return new T(t);
+  if (t.small) {
+    leftoutsmall++;
+    return nullptr;
+  }
+  if constexpr (std::is_same_v<T, UnrootedTree>)
+    return genetree(t);
+  else if constexpr (std::is_same_v<T, RootedTree>)
+    return newickspecies(t);
+  else
+    return new T(t);
 }
 
 // Where the next tree of a list file starts, from p: blanks, comments, byte-order marks and
@@ -404,7 +628,10 @@ void readnewickgchunks(const char* fname, std::vector<UnrootedTree*>& gtree) {
           return;
         }
         p = readnewick(in, s, true, t);
-        c.trees.push_back(new UnrootedTree(t));
+        if (t.small)
+          c.small++;
+        else
+          c.trees.push_back(genetree(t));
       } catch (QuietFailure&) {
         c.failed = true;
         c.failat = p;
@@ -425,10 +652,14 @@ void readnewickgchunks(const char* fname, std::vector<UnrootedTree*>& gtree) {
     if (k < chunks.size() && chunks[k].first == p) {
       ReadChunk& c = chunks[k++];
       takechunk(c, c.trees.size(), c.failed ? c.namesbefore : c.species.names.size(), gtree);
+      leftoutsmall += c.small;
       return c.failed ? c.failat : c.next;
     }
     size_t q = readnewick(in, p, true, t);
-    gtree.push_back(new UnrootedTree(t));
+    if (t.small)
+      leftoutsmall++;
+    else
+      gtree.push_back(genetree(t));
     return q;
   });
   for (; k < chunks.size(); k++) dropchunk(chunks[k]);
@@ -441,6 +672,60 @@ std::string newicklabel(const std::string& name) {
   std::string q = "'";
   for (char c : name) q += c == '\'' ? "''" : std::string(1, c);
   return q + "'";
+}
+
+static NewickTree postfixtree(const std::vector<int>& post, bool gene) {
+  static const InputText none{"", 0, "", "a tree built by the program"};
+  NewickTree t;
+  t.in = &none;
+  t.gene = gene;
+  t.byspecies = true;
+  int depth = 0;
+  for (int x : post) depth += x == POSTJOIN ? -1 : 1;
+  for (size_t i = 0; i < post.size(); i++) {
+    NewickItem it{};
+    if (post[i] == POSTJOIN) {
+      // A gene tree's last join is its top edge.
+      it.kind = gene && i + 1 == post.size() ? NewickItem::TOPCLOSE : NewickItem::CLOSE;
+    } else {
+      it.kind = NewickItem::LEAF;
+      it.label = static_cast<size_t>(post[i]);
+      t.leaves++;
+    }
+    t.items.push_back(it);
+  }
+  if (depth != 1 || t.leaves < (gene ? 3 : 1))
+    fatal("Cannot build a tree of " + std::to_string(t.leaves) + " leaves from its postorder");
+  return t;
+}
+
+RootedTree* speciestreeof(const std::vector<int>& post) {
+  return new RootedTree(postfixtree(post, false));
+}
+
+UnrootedTree* genetreeof(const std::vector<int>& post) {
+  return new UnrootedTree(postfixtree(post, true));
+}
+
+std::vector<int> postorderof(const RootedTree& S) {
+  std::vector<int> post;
+  post.reserve(S.total);
+  // Explicit stack: a caterpillar of thousands of species is too deep for recursion.
+  std::vector<std::pair<short, bool>> st{{S.root, false}};
+  while (!st.empty()) {
+    auto [v, done] = st.back();
+    st.pop_back();
+    if (v < S.leaves) {
+      post.push_back(S.lab[v]);
+    } else if (done) {
+      post.push_back(POSTJOIN);
+    } else {
+      st.push_back({v, true});
+      st.push_back({S.son[v], false});
+      st.push_back({S.son[v - S.leaves], false});
+    }
+  }
+  return post;
 }
 
 RootedTree* newickspeciestext(char* text, const char* source) {
@@ -466,9 +751,28 @@ void readnewickstrees(const char* fname, std::vector<RootedTree*>& stree) {
       return end;
     }
     size_t q = readnewick(in, p, false, t);
-    stree.push_back(new RootedTree(t));
+    stree.push_back(newickspecies(t));
     return q;
   });
+}
+
+int newickgeneline(const char* fname, size_t k) {
+  InputFile buf;
+  InputText in;
+  in.option = "-G";
+  readinputfile(fname, buf, in);
+  NewickTree t;
+  int line = 0;
+  size_t kept = 0;
+  readnewickfrom(in, 0, [&](const InputText& in, size_t p) {
+    size_t q = readnewick(in, p, true, t);
+    if (!t.small && kept++ == k) {
+      line = inputline(in, p);
+      return in.size;
+    }
+    return q;
+  });
+  return line;
 }
 
 void readnewickgtrees(const char* fname, std::vector<UnrootedTree*>& gtree) {
@@ -479,7 +783,10 @@ void readnewickgtrees(const char* fname, std::vector<UnrootedTree*>& gtree) {
   NewickTree t;
   readnewicklist(fname, "-G", [&](const InputText& in, size_t p) {
     size_t q = readnewick(in, p, true, t);
-    gtree.push_back(new UnrootedTree(t));
+    if (t.small)
+      leftoutsmall++;
+    else
+      gtree.push_back(genetree(t));
     return q;
   });
 }

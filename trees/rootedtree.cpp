@@ -144,7 +144,7 @@ void RootedTree::getchildren(short v, short& left, short& right) {
 }
 
 std::ostream& RootedTree::printsubtree(std::ostream& out, short v) {
-  if (v < leaves) return out << specnames[lab[v]];
+  if (v < leaves) return out << printname(lab[v]);
   out << "(";
   printsubtree(out, son[v - leaves]);
   out << ",";

@@ -105,6 +105,18 @@ int gsextract(char* label, int len) {
   return s;
 }
 
+bool quotenames = false;
+
+std::string newickquoted(const std::string& name) {
+  bool plain = !name.empty();
+  for (unsigned char c : name)
+    if (c <= ' ' || c == 127 || strchr("()[]':;,", c)) plain = false;
+  if (plain) return name;
+  std::string q = "'";
+  for (char c : name) q += c == '\'' ? "''" : std::string(1, c);
+  return q + "'";
+}
+
 bool islabelname(const std::string& s) {
   if (s.empty() || !(isalnumchar(s[0]) || s[0] == '_')) return false;
   bool letter = false;

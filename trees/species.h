@@ -35,6 +35,15 @@ int gsextract(char* label, int len);
 // Species id of a label under the current -l rule alone, or -1 when the rule finds none.
 int gsfind(const char* label, int len);
 
+// Under --newick, names in the trees printed for the user are quoted where Newick needs it:
+// names the plain reader accepts never are, so they print as before.
+extern bool quotenames;
+std::string newickquoted(const std::string& name);  // quoted when it holds blanks or ()[]':;,
+// Species name s as the printed trees write it.
+inline std::string printname(int s) {
+  return quotenames ? newickquoted(specnames[s]) : specnames[s];
+}
+
 // Whether a name reads back from tree text as one leaf label: the tokenizer's label
 // characters, and a letter, without which the leaf count misses it.
 bool islabelname(const std::string& s);

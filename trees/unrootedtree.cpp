@@ -7,6 +7,8 @@
 #include <iostream>
 
 #include "driver/options.h"
+#include "trees/edgelabels.h"
+#include "trees/treeweights.h"
 #include "trees/fatal.h"
 #include "trees/species.h"
 #include "trees/tokenizer.h"
@@ -36,6 +38,8 @@ UnrootedTree::UnrootedTree(char* text) : UnrootedTree() {
 }
 
 UnrootedTree::~UnrootedTree() {
+  forgetedgelabels(this);
+  forgetgeneweight(this);
   delete[] brlen;
   if (leaflabels)
     for (int i = 0; i < leaves; i++) free(leaflabels[i]);
@@ -69,7 +73,6 @@ short UnrootedTree::parse(char* text, int& pos, int top, int treenr, int keeplab
       getTok(text, pos, treenr);
       first = createNode3(first, second, NOLENGTH, nextinternal);
       second = parse(text, pos, 0, treenr, keeplabels, nextleaf, nextinternal);
-      brlen[first] = brlen[second];
     }
     jointopedge(*this, first, second);
     if (text[pos] != ')') expectTok(")", text, pos);
@@ -153,7 +156,7 @@ std::ostream& UnrootedTree::printsubtree(std::ostream& out, short v, int asroot)
     printsubtree(out, parent[v], 0);
     return out << ")";
   }
-  if (v < leaves) return out << specnames[lab[v]];
+  if (v < leaves) return out << printname(lab[v]);
   short a, b;
   getchildren(v, a, b);
   out << "(";
@@ -168,8 +171,13 @@ std::ostream& operator<<(std::ostream& out, UnrootedTree& t) { return t.print(ou
 void jointopedge(UnrootedTree& G, short first, short second) {
   G.parent[first] = second;
   G.parent[second] = first;
-  if (G.brlen[first] != NOLENGTH)
-    G.brlen[second] = G.brlen[first];
+  // The two branches below a rooted text's root make one edge, as long as both together.
+  double& a = G.brlen[first];
+  double& b = G.brlen[second];
+  if (a != NOLENGTH && b != NOLENGTH)
+    a = b = a + b;
+  else if (a != NOLENGTH)
+    b = a;
   else
-    G.brlen[first] = G.brlen[second];
+    a = b;
 }

@@ -82,5 +82,5 @@ class UnrootedTree : public Tree {
 std::ostream& operator<<(std::ostream& out, UnrootedTree& t);
 
 // Joins the two halves of a parsed tree by the edge between first and second, which carries
-// the length either side was given.
+// the length either side was given, or the sum of both.
 void jointopedge(UnrootedTree& G, short first, short second);

@@ -82,7 +82,7 @@ TEST(Events, RandomCollectionsAgainstACountFromScratch) {
     for (size_t x = 0; x < nhx.size(); x++) {
       auto& k = nhx[x].keys;
       ASSERT_EQ(counts[plaintext(nhx, static_cast<int>(x))],
-                k["D"] + " " + k["L"] + " " + k["C"] + " " + k["G"]);
+                k["DUP"] + " " + k["L"] + " " + k["C"] + " " + k["G"]);
     }
   }
 }

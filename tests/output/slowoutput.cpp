@@ -13,7 +13,9 @@ std::vector<TextNode> readnewick(const std::string& text) {
   size_t i = 0;
   auto label = [&](int x) {
     size_t end = std::min(text.find_first_of(",()[;", i), text.size());
-    t[x].name = text.substr(i, end - i);
+    size_t colon = std::min(text.find(':', i), end);
+    t[x].name = text.substr(i, colon - i);
+    if (colon < end) t[x].length = text.substr(colon + 1, end - colon - 1);
     i = end;
     if (i == text.size() || text[i] != '[') return;
     size_t close = text.find(']', i);

@@ -6,11 +6,12 @@
 class RootedTree;
 
 // A rooted tree read from text, nodes in pre-order (root at 0): plain tree text as -O prints
-// it, or Newick with internal names and [&&NHX:KEY=VALUE:...] comments.
+// it, or Newick with internal names, :lengths and [&&NHX:KEY=VALUE:...] comments (no quotes).
 struct TextNode {
   int parent = -1;
   std::vector<int> kids;
   std::string name;
+  std::string length;  // as written, "" for none
   std::map<std::string, std::string> keys;
 };
 std::vector<TextNode> readnewick(const std::string& text);

@@ -20,7 +20,7 @@ printf '%s\n' '(s0,s1,(s2,zz))' >"$scratch/data/unknown.txt"
 # Gene-tree files that the readers share out over threads in chunks of lines: bad trees far
 # into them (two each: the first in the file is the one to report), a NUL byte, labels under
 # a -l rule, and Newick with a tree over many lines, comments over lines (some of their lines
-# ending in ';', where a chunk may start) and comment lines.
+# ending in ';', where a chunk may start) and comment lines; Newick with lengths and supports.
 (
   cd "$scratch/data" &&
     awk 'NR == 123 { sub(/\)/, "") } NR == 301 { sub(/,/, "%") } { print }' genes.txt >bad.txt &&
@@ -30,7 +30,9 @@ printf '%s\n' '(s0,s1,(s2,zz))' >"$scratch/data/unknown.txt"
     awk 'NR % 40 == 0 { print "[a comment;"; print "  over lines;"; print "]" }
          NR % 70 == 0 { print "# a comment line;" } { print }' genes.txt |
       sed 's/,/,\n  /g; s/)$/);/' >newick.txt &&
-    awk 'NR == 5000 { sub(/s/, "'"'"'s") } NR == 9000 { sub(/,/, ",,") } { print }' newick.txt >badnewick.txt
+    awk 'NR == 5000 { sub(/s/, "'"'"'s") } NR == 9000 { sub(/,/, ",,") } { print }' newick.txt >badnewick.txt &&
+    "$kvgen" -T "$(cat species.txt)" -f 300 -d 0.2 -l 0.2 -M 60 -b -x 6 -s lengthspecies.txt |
+      sed -E 's/\)(:[^,)]*),/)87\1,/g; s/\)(:[^,)]*)\)/)80\/95\1)/g; s/,/,\n  /g; s/\)$/);/' >supports.txt
 ) || exit 1
 
 stamp='[0-9]\{8\}\.[0-9]\{6\}'

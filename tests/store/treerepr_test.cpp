@@ -168,7 +168,7 @@ TEST(TreeRepr, ReplaceRefusesAnEncodingOfFewerLeaves) {
   auto big = tree("((((rfa,rfb),rfc),rfd),rfe)");
   std::vector<short> eb = encode(*big);
   TreeRepr rb(eb.data(), static_cast<int>(eb.size()), 0);
-  EXPECT_EXIT(w->replace(&rb), testing::ExitedWithCode(255), "Too many leaves in rooted tree");
+  EXPECT_EXIT(w->replace(&rb), testing::ExitedWithCode(255), "Cannot rebuild a species tree of 4");
 }
 
 namespace {
