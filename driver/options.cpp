@@ -29,6 +29,7 @@
 #include "trees/savefile.h"
 #include "trees/species.h"
 #include "trees/tokenizer.h"
+#include "trees/treeweights.h"
 #include "trees/unrootedtree.h"
 
 int nniconstrees = 0;
@@ -240,6 +241,11 @@ static void readfamilies(const std::string& fname, std::vector<UnrootedTree*>& g
     size_t before = gtree.size();
     readnewickgtrees(f.genetrees.c_str(), gtree);
     notegenes(f.genetrees, true, before, gtree.size());
+    // Several trees of one family are a sample of its tree: together they count once.
+    const size_t k = gtree.size() - before;
+    if (k > 1)
+      for (size_t i = before; i < gtree.size(); i++)
+        setgeneweight(gtree[i], geneweight(gtree[i]) / static_cast<double>(k));
     if (!f.mapping.empty()) endfamilymap();
   }
 }

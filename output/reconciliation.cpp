@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "trees/innernames.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 #include "trees/unrootedtree.h"
@@ -85,9 +86,16 @@ SpeciesEvents countevents(RootedTree& S, std::vector<UnrootedTree*>& gtree) {
 }
 
 std::vector<std::string> speciesnodenames(const RootedTree& S) {
+  // Inner names the tree was given, where each is unlike every other name of the tree.
+  std::vector<std::string> names(S.total);
+  std::set<std::string> used;
+  for (int v = 0; v < S.leaves; v++) used.insert(names[v] = specnames[S.lab[v]]);
+  for (int v = S.leaves; v < S.total; v++) {
+    std::string given = innername(S, static_cast<short>(v));
+    if (!given.empty() && used.insert(given).second) names[v] = given;
+  }
   auto taken = [&](const std::string& prefix) {
-    for (int v = 0; v < S.leaves; v++) {
-      const std::string& name = specnames[S.lab[v]];
+    for (const std::string& name : used) {
       if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
       if (name.find_first_not_of("0123456789", prefix.size()) == std::string::npos) return true;
     }
@@ -95,8 +103,7 @@ std::vector<std::string> speciesnodenames(const RootedTree& S) {
   };
   std::string prefix = "n";
   while (taken(prefix)) prefix += "_";
-  std::vector<std::string> names(S.total);
-  for (int v = 0; v < S.total; v++)
-    names[v] = v < S.leaves ? specnames[S.lab[v]] : prefix + std::to_string(v);
+  for (int v = S.leaves; v < S.total; v++)
+    if (names[v].empty()) names[v] = prefix + std::to_string(v);
   return names;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "trees/fatal.h"
+#include "trees/innernames.h"
 #include "trees/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
@@ -91,6 +92,7 @@ void RootedTree::_repr(short* dst, short v, int& pos, short* mm) {
 }
 
 void RootedTree::replace(TreeRepr* r) {
+  forgetinnernames(this);  // another shape: the names no longer fit
   // Read off the encoding as the text reader would number the printed tree: leaves in
   // order, each inner node when it closes, its first child on the left.
   std::vector<short> stack;

@@ -1,5 +1,7 @@
 #include "trees/newick.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -19,10 +21,12 @@
 #include "trees/edgelabels.h"
 #include "trees/fatal.h"
 #include "trees/genemap.h"
+#include "trees/innernames.h"
 #include "trees/multigene.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 #include "trees/tokenizer.h"
+#include "trees/treeweights.h"
 #include "trees/unrootedtree.h"
 
 namespace {
@@ -273,6 +277,45 @@ RootedTree* newickspecies(const NewickTree& t) {
   return unrootedtop(t) ? rootonoutgroup(t) : new RootedTree(t);
 }
 
+namespace {
+
+// The weight that a [&WEIGHT=w] comment among the comments just before start gives the tree
+// there, or 1. Read back from the tree, so that a chunk read on a thread finds it as the
+// whole file's reader does.
+double weightbefore(const InputText& in, size_t start, const NewickTree& t) {
+  size_t p = start;
+  while (p > 0) {
+    char c = in.text[p - 1];
+    if (isinputblank(c) || c == '\n') {
+      p--;
+      continue;
+    }
+    if (p >= 3 && bomlength(in.text + p - 3)) {
+      p -= 3;
+      continue;
+    }
+    if (c != ']') break;
+    size_t open = p - 1;
+    while (open > 0 && in.text[open] != '[') open--;
+    if (in.text[open] != '[') break;
+    static const char key[] = "[&WEIGHT=";
+    const size_t keylen = sizeof key - 1;
+    if (p - 1 - open > keylen && strncasecmp(in.text + open, key, keylen) == 0) {
+      std::string value(in.text + open + keylen, p - 1 - open - keylen);
+      char* end;
+      double w = strtod(value.c_str(), &end);
+      if (end == value.c_str() || *end || !(w >= 0) || w > 1e9)
+        t.error(open, "weight " + value + " is not a number from 0 to 1e9",
+                "Write the weight of the tree that follows as [&WEIGHT=0.5].");
+      return w;
+    }
+    p = open;
+  }
+  return 1.0;
+}
+
+}  // namespace
+
 size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
   t.in = &in;
   t.gene = gene;
@@ -285,6 +328,7 @@ size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t) {
   pos = skip(in, pos, true);
   while (bomlength(in.text + pos)) pos = skip(in, pos + 3, true);
   t.start = pos;
+  t.weight = gene ? weightbefore(in, pos, t) : 1.0;
   const int maxleaves = gene ? MAXGENELEAVES : MAXLEAVES;
   struct Open {
     size_t pos;
@@ -408,6 +452,7 @@ RootedTree::RootedTree(const NewickTree& nw) : RootedTree() {
   static std::vector<short> stack;
   stack.clear();
   short nextleaf = 0, nextinternal = static_cast<short>(leaves);
+  std::vector<std::string> inner;
   for (const NewickItem& it : nw.items) {
     if (it.kind == NewickItem::LEAF) {
       short v = nextleaf++;
@@ -431,8 +476,14 @@ RootedTree::RootedTree(const NewickTree& nw) : RootedTree() {
     parent[right] = v;
     level[v] = static_cast<short>(1 + std::max(level[left], level[right]));
     stack.push_back(v);
+    // A label that is no number names the clade (a support value would be one).
+    if (!nw.byspecies && it.labellen > 0 && std::isnan(it.support)) {
+      inner.resize(total);
+      inner[v] = std::string(nw.labelof(it), it.labellen);
+    }
   }
   root = stack.back();
+  if (!inner.empty()) keepinnernames(this, inner);
 }
 
 // Node by node as the text constructor builds it, so both readers number a tree alike.
@@ -541,6 +592,7 @@ std::vector<short> contractededges(const NewickTree& t) {
 // A gene tree as the builder makes it, with its multifurcating form beside it when it has one.
 UnrootedTree* genetree(const NewickTree& t) {
   UnrootedTree* G = new UnrootedTree(t);
+  if (t.weight != 1.0) setgeneweight(G, t.weight);
   if (t.polytomies || collapsebelow != -HUGE_VAL) {
     std::vector<short> cut = contractededges(t);
     if (!cut.empty()) addmultiform(G, std::make_unique<MultiGeneTree>(*G, cut));

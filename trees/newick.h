@@ -30,6 +30,8 @@ struct NewickTree {
   bool byspecies = false;
   // A gene tree of fewer than three leaves: read, to be left out (leftoutsmall counts them).
   bool small = false;
+  // [&WEIGHT=w] before the tree: its weight in every total.
+  double weight = 1.0;
   int leaves = 0;
   bool polytomies = false;  // a gene-tree node of more children than binary
   size_t start = 0;  // offset of the tree in the input

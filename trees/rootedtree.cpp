@@ -6,6 +6,7 @@
 
 #include "driver/options.h"
 #include "trees/fatal.h"
+#include "trees/innernames.h"
 #include "trees/species.h"
 #include "trees/tokenizer.h"
 
@@ -34,6 +35,7 @@ RootedTree::RootedTree(char* text) : RootedTree() {
 }
 
 RootedTree::~RootedTree() {
+  forgetinnernames(this);
   delete[] level;
   delete[] son;
   delete[] depth;

@@ -1,4 +1,5 @@
 #include "trees/newick.h"
+#include "trees/treeweights.h"
 
 #include <gtest/gtest.h>
 
@@ -247,8 +248,12 @@ TEST(Newick, ThreadsReadListFilesAsOneThread) {
     const bool newick = round % 2;
     auto names = speciesnames(3 + rng() % 8, "rd" + std::to_string(round) + "n");
     std::string file;
+    std::vector<double> weights;  // [&WEIGHT=w] before some Newick trees, maybe a line above
     for (int i = 0, n = 1 + rng() % 80; i < n; i++) {
       std::string text = randomgenetext(rng, names, 3 + rng() % 25);
+      weights.push_back(newick && rng() % 4 == 0 ? static_cast<double>(rng() % 9) / 4 : 1.0);
+      if (weights.back() != 1.0)
+        file += "[&WEIGHT=" + std::to_string(weights.back()) + "]" + (rng() % 2 ? "\n" : "");
       if (!newick) {
         file += text + "\n";
         continue;
@@ -289,8 +294,11 @@ TEST(Newick, ThreadsReadListFilesAsOneThread) {
       EXPECT_EQ(manychar, charnum) << round;
     }
     ASSERT_EQ(many.size(), one.size()) << round;
+    ASSERT_EQ(one.size(), weights.size()) << round;
     for (size_t i = 0; i < one.size(); i++) {
       samegene(*many[i], *one[i]);
+      EXPECT_EQ(geneweight(many[i]), weights[i]) << round << " " << i;
+      EXPECT_EQ(geneweight(one[i]), weights[i]) << round << " " << i;
       delete many[i];
       delete one[i];
     }
