@@ -5,6 +5,7 @@
 //   GENES: one gene tree a line (species names as leaf labels); SPECIES: the tree whose
 //   neighbourhood is measured; EVERY: the walk takes every EVERY-th subtree (default 4);
 //   SEED: the species order of the stepwise starts (0: no stepwise starts).
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "initial/greedy.h"
@@ -70,7 +72,11 @@ int main(int argc, char** argv) {
 
   // The sample: the walk finds each subtree's cheapest place; pricing ranks the same places.
   double walkcpu = 0, walkwall = 0, pricecpu = 0, pricewall = 0;
-  long sampled = 0, places = 0, agree = 0, moves = 0;
+  long sampled = 0, places = 0, agree = 0, moves = 0, exactmoves = 0;
+  double exactcpu = 0;
+  constexpr size_t topmost = 8;
+  std::vector<long> found(topmost, 0);
+  std::vector<std::pair<short, short>> steps;
   for (short P = 0; P < W.total; P += static_cast<short>(every)) {
     if (P == W.root) continue;
     sampled++;
@@ -91,6 +97,26 @@ int main(int argc, char** argv) {
     pricewall += d.walls();
     const short x = pricer.cheapest();
     if (x >= 0 && pricer.cost(x).mut() == best) agree++;
+    // The best places by price costed exactly, cheapest price first: where the walk's least
+    // cost first shows among them.
+    std::vector<short> ranked = pricer.ranked(topmost);
+    std::vector<short> keep = ranked;
+    for (size_t i = 0; i < keep.size(); i++) {
+      const short y = keep[i];
+      Clock e;
+      const long m0 = walk.moves;
+      walk.record(&steps);
+      walk.go(P, pricer.route(y));
+      walk.record(nullptr);
+      const double exact = walk.cost().mut();
+      walk.undo(steps);
+      exactmoves += walk.moves - m0;
+      exactcpu += e.cpus();
+      if (exact == best) {
+        found[i]++;
+        break;
+      }
+    }
   }
   std::printf("sample of %ld subtrees, %ld places (%ld moves)\n", sampled, places, moves);
   std::printf("  walk:    %8.3f s CPU %8.3f s wall\n", walkcpu, walkwall);
@@ -98,6 +124,14 @@ int main(int argc, char** argv) {
               walkcpu / pricecpu);
   std::printf("  the cheapest price is the walk's least cost for %ld of %ld subtrees\n", agree,
               sampled);
+  std::printf("  the walk's least cost is the exact cost of one of the best K places by price:");
+  long within = 0;
+  for (size_t k = 0; k < topmost; k++) {
+    within += found[k];
+    if (k == 0 || k == 1 || k == 3 || k == 7) std::printf("  K=%zu: %ld", k + 1, within);
+  }
+  std::printf("\n  costing the best %zu exactly (until the least is met): %ld moves, %.3f s CPU\n",
+              topmost, exactmoves, exactcpu);
 
   Clock all;
   long n = 0;

@@ -54,6 +54,7 @@ const LongOption table[] = {
     {"perturb", true,
      [](const char* n, const char* v) { longopt.perturb = wholenumber(n, v, 0, 1000000000); }},
     {"fuse", false, [](const char*, const char*) { longopt.fuse = true; }},
+    {"priced", false, [](const char*, const char*) { longopt.priced = true; }},
     {"threads", true,
      [](const char* n, const char* v) { longopt.threads = (int)wholenumber(n, v, 0, 4096); }},
     {"newick", false, [](const char*, const char*) { longopt.newick = true; }},

@@ -214,6 +214,8 @@ void RegraftPricer::price(short pruned, DlCost total) {
       order.push_back(y);
     }
   }
+  rank.assign(n, 0);
+  for (size_t i = 0; i < order.size(); i++) rank[order[i]] = static_cast<short>(i);
 
   const GeneShare& share = geneshare(genes);
   forblocks(share, [&](int t, int lo, int hi) {
@@ -276,6 +278,19 @@ short RegraftPricer::cheapest() const {
   for (short x : order)
     if (x != e && (best < 0 || priced[x].mut() < priced[best].mut())) best = x;
   return best;
+}
+
+std::vector<short> RegraftPricer::ranked(size_t k) const {
+  std::vector<short> out;
+  for (short x : order)
+    if (x != e) out.push_back(x);
+  k = std::min(k, out.size());
+  std::partial_sort(out.begin(), out.begin() + k, out.end(), [&](short x, short y) {
+    return priced[x].mut() < priced[y].mut() ||
+           (priced[x].mut() == priced[y].mut() && rank[x] < rank[y]);
+  });
+  out.resize(k);
+  return out;
 }
 
 SprPlace RegraftPricer::route(short x) const {

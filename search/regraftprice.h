@@ -56,6 +56,9 @@ class RegraftPricer {
   SprPlace route(short x) const;
   // The cheapest place of the last pass other than P's own, first in places() among equals.
   short cheapest() const;
+  // The k cheapest places of the last pass other than P's own, cheapest first, ties in the
+  // order of places().
+  std::vector<short> ranked(size_t k) const;
   short home() const { return e; }
 
   long passes = 0;
@@ -73,7 +76,7 @@ class RegraftPricer {
   std::vector<PricingCounters> counters;  // one per thread block
   // The pass: P, its parent and sibling, the rest of the tree as parent links and depths.
   short P = -1, p = -1, e = -1;
-  std::vector<short> order, up, depth;
+  std::vector<short> order, up, depth, rank;  // rank: position in order
   std::vector<long> subB, subM, down, dups;
   std::vector<DlCost> priced;
 

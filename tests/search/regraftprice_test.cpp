@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -107,6 +108,19 @@ TEST_F(Weights, EveryRegraftCostsWhatAFreshReconciliationAtTheSameRootingsGives)
         if (x == pricer.home()) continue;
         EXPECT_LE(pricer.cost(best).mut(), pricer.cost(x).mut());
       }
+      // Every other place once, cheapest first, the cheapest one first among equals.
+      const std::vector<short> ranked = pricer.ranked(places.size());
+      ASSERT_EQ(ranked.size(), places.size() - 1);
+      if (!ranked.empty()) {
+        EXPECT_EQ(ranked[0], best);
+      }
+      for (size_t i = 1; i < ranked.size(); i++)
+        EXPECT_LE(pricer.cost(ranked[i - 1]).mut(), pricer.cost(ranked[i]).mut());
+      std::vector<short> others(ranked);
+      std::sort(others.begin(), others.end());
+      EXPECT_TRUE(std::adjacent_find(others.begin(), others.end()) == others.end());
+      EXPECT_TRUE(std::find(others.begin(), others.end(), pricer.home()) == others.end());
+      EXPECT_EQ(pricer.ranked(2).size(), std::min<size_t>(2, ranked.size()));
     }
   }
 }
