@@ -37,6 +37,9 @@ constexpr int sprperturbreach = 3;
 constexpr size_t sprpricedcandidates = 4;
 // Kept trees costed exactly before a climb with gene-tree polytomies gives up.
 constexpr size_t sprexactcandidates = 8;
+// Up to this many species, every SPR neighbour is costed exactly instead: there are at most a
+// few hundred, and a small tree's optimum is the one users check a program by.
+constexpr int sprexactallspecies = 10;
 
 // Marks the nodes within reach edges of v.
 void markaround(const RootedTree& W, short v, int reach, std::vector<char>& region) {
@@ -161,7 +164,22 @@ class SprSearch {
     const std::vector<short> here = encoding();
     const Fingerprint herefp = walk.fingerprint();
     std::vector<std::pair<Fingerprint, std::vector<short>>> cands;
+    if (W.leaves <= sprexactallspecies) {
+      FingerprintSet met;
+      met.insert(herefp);
+      for (short P = 0; P < W.total; P++) {
+        if (P == W.root) continue;
+        walk.walk(P, [&](const SprPlace&) {
+          if (!met.contains(walk.fingerprint()) && !exact.contains(walk.fingerprint())) {
+            met.insert(walk.fingerprint());
+            cands.emplace_back(walk.fingerprint(), encoding());
+          }
+          return true;
+        });
+      }
+    }
     for (const auto& kv : store.trees()) {
+      if (W.leaves <= sprexactallspecies) break;
       if (cands.size() == sprexactcandidates) break;
       const KeptStore::Entry& e = kv.second;
       if (e.expanded || e.fp == herefp || exact.contains(e.fp)) continue;
@@ -172,7 +190,7 @@ class SprSearch {
     for (size_t i = 0; i < cands.size(); i++) {
       prepare(cands[i].second);
       exact.insert(cands[i].first);
-      store.lower(cands[i].first, walk.cost().mut(), entry);
+      store.lowerorkeep(cands[i].first, walk.cost().mut(), cands[i].second, entry);
       if (walk.cost().mut() < bestcost) {
         bestcost = walk.cost().mut();
         pick = static_cast<int>(i);

@@ -62,6 +62,32 @@ void KeptStore::lower(const Fingerprint& fp, double cost, Entry*& entry) {
   }
 }
 
+void KeptStore::lowerorkeep(const Fingerprint& fp, double cost, const std::vector<short>& enc,
+                            Entry*& entry) {
+  for (auto& kv : kept)
+    if (kv.second.fp == fp) {
+      lower(fp, cost, entry);
+      return;
+    }
+  if (add(fp, cost, [&](std::vector<short>& e) { e = enc; }, entry)) return;
+  entry = nullptr;
+  if (static_cast<long>(kept.size()) >= limit) {
+    auto worst = std::prev(kept.end());
+    if (!(cost < worst->first)) return;
+    kept.erase(worst);
+  }
+  auto it = kept.emplace_hint(kept.upper_bound(cost), cost, Entry());
+  it->second.fp = fp;
+  it->second.enc = enc;
+  entry = &it->second;
+  if (cost < optcost) {
+    optcost = cost;
+    optcnt = 1;
+  } else if (cost == optcost) {
+    optcnt++;
+  }
+}
+
 void KeptStore::recost(const std::function<double(const std::vector<short>&)>& cost) {
   std::multimap<double, Entry> again;
   for (auto& kv : kept) {

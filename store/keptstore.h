@@ -24,6 +24,10 @@ class KeptStore {
            Entry*& entry);
   // Gives the kept tree fp (if kept) the lower cost a search found for it; entry as in add.
   void lower(const Fingerprint& fp, double cost, Entry*& entry);
+  // As lower, and a tree met before but not kept (its cost then a bound) is kept now when its
+  // cost earns it a place.
+  void lowerorkeep(const Fingerprint& fp, double cost, const std::vector<short>& enc,
+                   Entry*& entry);
   // Every kept tree costed again by cost(encoding), and the optimum taken over the kept trees:
   // for searches whose costs are bounds until the end.
   void recost(const std::function<double(const std::vector<short>&)>& cost);

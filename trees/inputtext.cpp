@@ -33,10 +33,11 @@ bool loadinputfile(const std::string& fname, InputFile& file, InputText& in) {
   bool regular = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
   size_t size = regular ? static_cast<size_t>(st.st_size) : 0;
   long page = sysconf(_SC_PAGESIZE);
-  // A file whose last page has room after its end is mapped: its text ends in zero bytes,
-  // the NUL, and nothing is copied. Other files are read, sized by the file where it has a
-  // size; a pipe grows the buffer.
-  if (regular && size > 0 && page > 0 && size % static_cast<size_t>(page) != 0) {
+  // A large file whose last page has room after its end is mapped: its text ends in zero
+  // bytes, the NUL, and nothing is copied. Other files are read, sized by the file where it
+  // has a size; a pipe grows the buffer. Small files are read too: a family's file of a few
+  // kilobytes costs less to copy than to map and unmap.
+  if (regular && size >= (1 << 18) && page > 0 && size % static_cast<size_t>(page) != 0) {
 #ifdef MAP_POPULATE
     const int flags = MAP_PRIVATE | MAP_POPULATE;  // fault every page in at once
 #else

@@ -719,6 +719,26 @@ void readnewickgchunks(const char* fname, std::vector<UnrootedTree*>& gtree) {
 
 }  // namespace
 
+bool readsasnewick(const char* text) {
+  InputText in;
+  in.text = text;
+  in.size = strlen(text);
+  in.option = "-g";
+  NewickTree t;
+  const bool was = quietparse;
+  quietparse = true;
+  bool ok = true;
+  try {
+    size_t p = readnewick(in, 0, true, t);
+    while (p < in.size && (isinputblank(in.text[p]) || in.text[p] == '\n')) p++;
+    ok = p == in.size;
+  } catch (QuietFailure&) {
+    ok = false;
+  }
+  quietparse = was;
+  return ok;
+}
+
 std::string newicklabel(const std::string& name) {
   if (islabelname(name)) return name;
   std::string q = "'";

@@ -62,6 +62,10 @@ extern double collapsebelow;
 // and returns the offset after it, its ';' included.
 size_t readnewick(const InputText& in, size_t pos, bool gene, NewickTree& t);
 
+// Whether text (a tree, or a line of a list file) reads as a Newick gene tree; quiet, for the
+// plain reader's hint on its errors.
+bool readsasnewick(const char* text);
+
 // A species name as a Newick label: unchanged when it reads back as a plain label, else quoted.
 std::string newicklabel(const std::string& name);
 

@@ -1,10 +1,13 @@
 #include "trees/tokenizer.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 
 #include "trees/fatal.h"
+#include "trees/newick.h"
 
 thread_local int linenum = 0, charnum = 0;
 thread_local const char* inputfilename = nullptr;
@@ -37,6 +40,13 @@ void printlinepos() {
   std::cerr << linenum << ":" << charnum << ": ";
 }
 
+// A parse error at a terminal, on text that standard Newick reads, says how to read it; a
+// redirected standard error gets the message alone.
+static void newickhint(const char* text) {
+  if (isatty(2) && readsasnewick(text))
+    std::cerr << "This text reads as standard Newick: give --newick to read it so." << std::endl;
+}
+
 // The line counter changes on arriving at a line end, not on leaving it.
 static inline void step(char* s, int& p) {
   p++;
@@ -65,6 +75,7 @@ char* getTok(char* s, int& p, int treenr) {
   std::cerr << " parse error - expected expected LABEL, '(', ')' or ','; found: '";
   if (c) std::cerr << c; else std::cerr.put('\0');
   std::cerr << "'. current string: <<" << tok << ">>" << std::endl;
+  newickhint(s);
   kelvoraexit(-1);
 }
 
@@ -97,6 +108,7 @@ void expectTok(const char* tok, char* s, int p) {
   }
   if (s[i]) std::cerr << "...";
   std::cerr << std::endl;
+  newickhint(s);
   kelvoraexit(-1);
 }
 

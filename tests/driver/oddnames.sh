@@ -45,5 +45,14 @@ for seed in 1 2 3 4 5 6; do
   "$kelvora" --newick -G g.txt -S w.txt -b -c -O >/dev/null 2>err
   check "seed $seed -b on the trees of -w" $?
 done
+# Read without --newick, such names stop the plain reader: at a terminal it adds how to read
+# them, and a redirected standard error keeps the message alone.
+hint="This text reads as standard Newick: give --newick to read it so."
+"$kelvora" -G g.txt -p >/dev/null 2>err
+grep -q "$hint" err && { echo "=== the hint went to a redirected standard error"; fail=1; }
+if command -v script >/dev/null; then
+  script -qec "'$kelvora' -G g.txt -p" /dev/null >tty.txt 2>&1
+  grep -q "$hint" tty.txt || { echo "=== no --newick hint at a terminal"; cat tty.txt; fail=1; }
+fi
 [ $fail = 0 ] && echo "odd species names: every mode ran and every saved tree costs what was reported"
 exit $fail

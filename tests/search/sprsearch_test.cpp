@@ -328,7 +328,8 @@ TEST(SprSearch, PolytomiesReachTheExhaustiveOptimum) {
     if (std::stod(r.saved[0]) == optimum) reached++;
     for (auto& G : genes.owned) dropmultiform(G.get());
   }
-  // Neighbours costed under the held resolutions look dearer than they are, so a climb may
-  // stop short of the optimum; most instances still reach it.
-  EXPECT_GE(reached, 24);
+  // Neighbours costed under the held resolutions look dearer than they are; on trees this small
+  // a climb costs its whole neighbourhood exactly before it gives up, and every instance ends
+  // at the optimum.
+  EXPECT_GE(reached, 30);
 }
