@@ -14,6 +14,7 @@ struct LongOptions {
   long keep = -1;            // --keep N: trees kept by the store (-1: default of the search)
   long perturb = 0;          // --perturb N: rounds of random moves and climbs after --spr
   bool fuse = false;         // --fuse: fuse the local optima of the --spr starts
+  bool priced = false;       // --priced: an --spr step prices every regraft first
   // Parallel work.
   int threads = 1;           // --threads N (0: all cores)
   // Input.

@@ -77,6 +77,7 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
     if (longopt.keep > 0) spr.keep = longopt.keep;
     spr.perturb = longopt.perturb;
     spr.fuse = longopt.fuse;
+    spr.priced = longopt.priced;
     if (longopt.spr)
       sprsearch(stree, gtree, spr);
     else

@@ -72,6 +72,19 @@ DlTotal sumoverprocesses(DlTotal c) {
   return c;
 }
 
+void sumoverprocesses(std::vector<long>& v) {
+#ifdef KELVORA_MPI
+  if (count > 1) {
+    std::vector<long> out(v.size(), 0);
+    MPI_Allreduce(v.data(), out.data(), static_cast<int>(v.size()), MPI_LONG, MPI_SUM,
+                  MPI_COMM_WORLD);
+    v.swap(out);
+  }
+#else
+  (void)v;
+#endif
+}
+
 std::vector<int> gatherfromall(const std::vector<int>& mine) {
 #ifdef KELVORA_MPI
   if (count > 1) {

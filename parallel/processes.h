@@ -25,6 +25,8 @@ bool splitacrossprocesses();
 
 // Sum over the processes of each one's cost pair; every process gets it. Collective.
 DlTotal sumoverprocesses(DlTotal c);
+// Sum over the processes of each entry; every process gets the sums. Collective.
+void sumoverprocesses(std::vector<long>& v);
 // Every process's values, concatenated in process order, on every process. Collective.
 std::vector<int> gatherfromall(const std::vector<int>& mine);
 // The main process's value, on every process. Collective.

@@ -4,11 +4,13 @@
 #include <cstdlib>
 #include <iostream>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "reconcile/costformat.h"
 #include "search/fuse.h"
 #include "search/nnisearch.h"
+#include "search/regraftprice.h"
 #include "search/searchcontrol.h"
 #include "search/sprwalk.h"
 #include "store/arrtab.h"
@@ -30,6 +32,9 @@ constexpr int sprperturbradius = 4;
 // random moves took a subtree from and to: elsewhere the tree is the best tree's, whose
 // neighbourhood was searched.
 constexpr int sprperturbreach = 3;
+// Places of a pruned subtree costed exactly when none is priced below the tree: on guigo16 the
+// walk's best place is among the best 4 by price for 27 subtrees of 30 (bench/RESULTS.md).
+constexpr size_t sprpricedcandidates = 4;
 // Kept trees costed exactly before a climb with gene-tree polytomies gives up.
 constexpr size_t sprexactcandidates = 8;
 // Up to this many species, every SPR neighbour is costed exactly instead: there are at most a
@@ -72,7 +77,13 @@ class SprSearch {
  public:
   SprSearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& genes,
             const SprOptions& o)
-      : starts(starts), W(*starts[0]), genes(genes), o(o), store(o.keep), walk(W, genes) {
+      : starts(starts),
+        W(*starts[0]),
+        genes(genes),
+        o(o),
+        store(o.keep),
+        walk(W, genes),
+        pricer(W, genes) {
     walk.start(W.initGTS(genes, 1));
     walk.moves = 1;
     offer();
@@ -108,6 +119,7 @@ class SprSearch {
   KeptStore store;
   FingerprintSet exact;  // kept trees costed exactly by exactneighbour
   SprWalk walk;
+  RegraftPricer pricer;
   KeptStore::Entry* entry = nullptr;  // the store's entry of the tree last offered
   double best;                        // the cost a step must beat
   int step = 1;
@@ -203,6 +215,58 @@ class SprSearch {
     return stopped;
   }
 
+  // Prices every place of each subtree in turn (those the region marks, when given) and moves
+  // the first subtree that has a place cheaper than the tree. A price keeps each gene tree at
+  // its present rooting, an upper bound of the exact cost: a place priced below the tree is
+  // taken at once; otherwise the best few by price are costed exactly, since a re-rooting can
+  // make one of them cheaper than the tree.
+  bool pricedpass(std::vector<char>* region, long& processed, long& newtrees, int& pruned) {
+    std::vector<std::pair<short, short>> steps;
+    for (int k = 0; k < W.total; k++) {
+      const short P = static_cast<short>((rotation + k) % W.total);
+      if (P == W.root || (region && !(*region)[P])) continue;
+      if (pruned++ % 10 == 0) std::cout << "." << std::flush;
+      pricer.price(P, walk.cost());
+      const long before = walk.moves;
+      const std::vector<short> ranked = pricer.ranked(sprpricedcandidates);
+      short to = -1;
+      double least = best;
+      if (!ranked.empty() && pricer.cost(ranked[0]).mut() < best) {
+        to = ranked[0];
+        least = pricer.cost(to).mut();
+      } else {
+        // Tried in a journal of their own; an outer one (a perturbation's) resumes after.
+        std::vector<std::pair<short, short>>* outer = walk.recording();
+        for (short x : ranked) {
+          walk.record(&steps);
+          walk.go(P, pricer.route(x));
+          walk.record(outer);
+          if (offer()) newtrees++;
+          if (walk.cost().mut() < least) {
+            least = walk.cost().mut();
+            to = x;
+          }
+          walk.undo(steps);
+          if (pollstop()) break;
+        }
+      }
+      if (to >= 0 && !stopped) {
+        walk.go(P, pricer.route(to));
+        processed += walk.moves - before;
+        if (walk.cost().mut() > least) costerror(least);
+        if (offer()) newtrees++;
+        best = walk.cost().mut();
+        rotation = static_cast<short>((P + 1) % W.total);
+        if (region) markaround(W, P, sprperturbreach, *region);
+        pollstop();
+        return true;
+      }
+      processed += walk.moves - before;
+      if (pollstop()) return false;
+    }
+    return false;
+  }
+
   // Prunes each subtree in turn (those the region marks, when given) and regrafts it within
   // radius edges (everywhere with a negative radius); the first subtree whose best place beats
   // the tree moves there. True when one did.
@@ -255,10 +319,21 @@ class SprSearch {
                 << std::flush;
       long processed = 0, newtrees = 0;
       int pruned = 0;
-      // Every subtree regrafted near its place first, where most improvements are and a
-      // place costs little; the whole neighbourhood only when that finds nothing.
-      bool found = pass(sprnearradius, region, processed, newtrees, pruned);
-      if (!found && !stopped && !nearonly) found = pass(-1, region, processed, newtrees, pruned);
+      // Every subtree walked near its place, where most improvements are and a place costs
+      // little, and the whole neighbourhood only when that finds nothing. With o.priced every
+      // place of every subtree is priced instead, the best few costed exactly, and the walk
+      // confirms each step that finds nothing.
+      bool found = false;
+      if (!o.priced) {
+        found = pass(sprnearradius, region, processed, newtrees, pruned);
+        if (!found && !stopped && !nearonly) found = pass(-1, region, processed, newtrees, pruned);
+      } else {
+        found = pricedpass(region, processed, newtrees, pruned);
+        // The walk confirms a local optimum. Left out for trees costlier than the best met (as
+        // -j steps go on from), it ended guigo16 seed 3 at 281 instead of 278.
+        if (!found && !stopped)
+          found = pass(nearonly ? sprnearradius : -1, region, processed, newtrees, pruned);
+      }
       if (!found && !stopped) found = exactneighbour();
       std::cout << " (" << processed << " processed/" << newtrees << " new trees)";
       if (stopped) {

@@ -39,6 +39,7 @@ class SprWalk {
   // While a journal is set, go() writes its steps there; undo() takes them back, last first,
   // to the tree the journal began at.
   void record(std::vector<std::pair<short, short>>* steps) { journal = steps; }
+  std::vector<std::pair<short, short>>* recording() const { return journal; }
   void undo(std::vector<std::pair<short, short>>& steps);
 
   // Single steps, for the walk and the tests.

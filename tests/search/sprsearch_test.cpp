@@ -196,8 +196,8 @@ void checksaved(const SearchRun& r, Genes& genes, size_t keep) {
 
 // On small collections the SPR search from a random start and four stepwise-addition starts
 // ends at the optimum found by trying every rooted tree, with or without fusing (then three of
-// the starts made as the search goes); every saved tree has its fresh cost, best first, and no
-// more than --keep of them.
+// the starts made as the search goes), with or without pricing; every saved tree has its fresh
+// cost, best first, and no more than --keep of them.
 TEST(SprSearch, ReachesTheExhaustiveOptimum) {
   std::mt19937 rng(11);
   for (int inst = 0; inst < 80; inst++) {
@@ -221,6 +221,7 @@ TEST(SprSearch, ReachesTheExhaustiveOptimum) {
     SprOptions o;
     o.keep = 5;
     o.fuse = inst % 2 == 1;
+    o.priced = inst / 2 % 2 == 1;
     o.laterstarts = o.fuse ? 3 : 0;
     o.makestart = make;
     std::vector<RootedTree*> starts = {start.v[0]};
@@ -234,9 +235,9 @@ TEST(SprSearch, ReachesTheExhaustiveOptimum) {
   }
 }
 
-// Perturbation rounds from one random start on 8 to 10 species: the kicked and re-climbed
-// trees carry their fresh costs, every round runs, and the best tree met is never lost, so
-// the result is no worse than the plain climb's.
+// Perturbation rounds from one random start on 8 to 10 species, with or without pricing: the
+// kicked and re-climbed trees carry their fresh costs, every round runs, and the best tree met
+// is never lost, so the result is no worse than the plain climb's.
 TEST(SprSearch, PerturbationKeepsTheBestAndTheCosts) {
   std::mt19937 rng(5);
   for (int inst = 0; inst < 20; inst++) {
@@ -246,6 +247,7 @@ TEST(SprSearch, PerturbationKeepsTheBestAndTheCosts) {
     auto plainstart = species(text), kickedstart = species(text);
     SprOptions o;
     o.keep = 10;
+    o.priced = inst % 2 == 1;
     SearchRun plain = runsearch({plainstart.get()}, genes, o);
     srand(inst);
     o.perturb = 15;
@@ -280,7 +282,8 @@ double polytotal(const std::string& stext, const std::vector<std::string>& genes
 
 // Gene trees with polytomies, held at one resolution during a step: the SPR search from a
 // random start and two stepwise-addition starts ends at the optimum over every rooted tree in
-// most instances, never below it, and every saved tree carries its exact cost, best first.
+// most instances, never below it, with or without pricing, and every saved tree carries its
+// exact cost, best first.
 TEST(SprSearch, PolytomiesReachTheExhaustiveOptimum) {
   std::mt19937 rng(23);
   int reached = 0;
@@ -310,6 +313,7 @@ TEST(SprSearch, PolytomiesReachTheExhaustiveOptimum) {
     }
     SprOptions o;
     o.keep = 20;
+    o.priced = inst % 2 == 1;
     SearchRun r = runsearch(starts, genes, o);
     ASSERT_FALSE(r.saved.empty());
     double previous = -1;
