@@ -31,6 +31,7 @@ grep -q "Left out 75 gene trees with fewer than three leaves" multitree.err ||
 run genename --newick -G "$a/multitree_genename.nw" --map "$a/multitree_genename.map"
 run vertebrates --newick -G "$data/duploss2/vertebrates.newick"
 run unrooted --newick -G "$data/duploss2/vertebrates.unrooted.newick"
+run weighted --newick -G "$data/duploss2/vertebrates.weighted.newick"
 sim=$data/generax/data/simulated_2_map_in_label
 cat "$sim"/raxml_trees/*.newick >sim.nwk
 run maplabel --newick -l b_ -G sim.nwk
