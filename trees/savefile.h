@@ -7,8 +7,10 @@
 extern std::string outprefix;  // --out: outputs are named PREFIX.suffix
 extern bool replacefiles;      // --force: a named output may replace another run's file
 
-// Writes content to name, replacing it. With exclusive, an existing name is left alone and
-// false is returned, so the caller can pick another; any other failure is fatal.
+// Writes content to name, replacing it: the content goes to a file beside it, is synced, and
+// then takes the name, so the name always holds a whole file, the old one or the new one.
+// With exclusive, an existing name is left alone and false is returned, so the caller can
+// pick another; any other failure is fatal.
 bool writefile(const std::string& name, const std::string& content, bool exclusive = false);
 
 // Whether this process wrote name (in the directory it was in at the time).
