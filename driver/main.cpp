@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
   std::vector<UnrootedTree*> gtree;
   startprocesses(argc, argv);
   readoptions(argc, argv, opt, stree, gtree);
-  startparallelwork();
+  runseed = startparallelwork(longopt.threads, longopt.seedgiven, runseed);
   // Collections named by other programs' files: a missing species is named with its place.
   if (anyspeciesnames && (opt.costreport || opt.search))
     for (RootedTree* S : stree) checkgenespecies(*S, gtree);

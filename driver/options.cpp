@@ -72,25 +72,6 @@ const CostName costnames[] = {{"DL", 0}, {"D", 1},    {"S", 2},   {"DC", 10}, {"
 
 }  // namespace
 
-int lfnum(const char* text) {
-  int count = 0;
-  bool flag = false, inlength = false;
-  for (const char* p = text; *p; p++) {
-    char c = *p;
-    if (c == ',' || c == ')') {
-      inlength = false;
-      if (flag) {
-        flag = false;
-        count++;
-      }
-    } else if (c == ':') {
-      // Letters of a length such as 1e-05 are not a leaf label.
-      inlength = true;
-    }
-    if (!inlength && isalphachar(c)) flag = true;
-  }
-  return count;
-}
 
 std::string quoted(const char* s) { return std::string("\"") + s + "\""; }
 

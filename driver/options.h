@@ -40,4 +40,3 @@ std::string quoted(const char* s);
 extern unsigned runseed;
 void savelog(const std::string& line);
 void printtrees(Options& opt, std::vector<RootedTree*>& stree, std::vector<UnrootedTree*>& gtree);
-int lfnum(const char* text);

@@ -9,7 +9,6 @@
 #include <mpi.h>
 #endif
 
-#include "driver/longopts.h"
 #include "parallel/pool.h"
 
 namespace {
@@ -51,10 +50,14 @@ int processrank() { return rank; }
 int processcount() { return count; }
 bool mainprocess() { return rank == 0; }
 
-void startparallelwork() {
-  setthreads(longopt.threads);
-  if (count > 1 && !longopt.seedgiven)
-    srand(static_cast<unsigned>(mainprocessvalue(static_cast<unsigned long>(time(nullptr)))));
+unsigned startparallelwork(int threads, bool seedgiven, unsigned seed) {
+  setthreads(threads);
+  // A seed from the clock is the main process's: every process draws the same numbers.
+  if (count > 1 && !seedgiven) {
+    seed = static_cast<unsigned>(mainprocessvalue(static_cast<unsigned long>(time(nullptr))));
+    srand(seed);
+  }
+  return seed;
 }
 
 void splitoverprocesses(bool on) { split = on; }

@@ -15,8 +15,9 @@ int processcount();
 bool mainprocess();
 
 // After the options: the thread count of --threads, and under MPI the same random draws on
-// every process (the main process's seed unless --seed gave one).
-void startparallelwork();
+// every process: seed, unless none was given and several processes run, then the main
+// process's clock. Returns the seed in use.
+unsigned startparallelwork(int threads, bool seedgiven, unsigned seed);
 
 // Whether the gene trees are shared out over the processes. Only the search does this: the
 // other modes print every gene tree's rows or costs, so every process keeps all of them.

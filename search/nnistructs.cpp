@@ -5,7 +5,7 @@
 #include "parallel/processes.h"
 #include "reconcile/polytomy.h"
 #include "search/generows.h"
-#include "search/postorder.h"
+#include "trees/postorder.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 

@@ -1,6 +1,6 @@
 #include "store/fingerprint.h"
 
-#include "search/postorder.h"
+#include "trees/postorder.h"
 #include "trees/rootedtree.h"
 
 uint64_t splitmix(uint64_t x) {

@@ -4,7 +4,7 @@
 #include <iomanip>
 #include <iostream>
 
-#include "driver/options.h"
+#include "trees/tokenizer.h"
 #include "trees/fatal.h"
 #include "trees/innernames.h"
 #include "trees/species.h"

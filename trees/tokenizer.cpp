@@ -120,3 +120,23 @@ char* mstrndup(const char* s, size_t n) {
   r[len] = 0;
   return r;
 }
+
+int lfnum(const char* text) {
+  int count = 0;
+  bool flag = false, inlength = false;
+  for (const char* p = text; *p; p++) {
+    char c = *p;
+    if (c == ',' || c == ')') {
+      inlength = false;
+      if (flag) {
+        flag = false;
+        count++;
+      }
+    } else if (c == ':') {
+      // Letters of a length such as 1e-05 are not a leaf label.
+      inlength = true;
+    }
+    if (!inlength && isalphachar(c)) flag = true;
+  }
+  return count;
+}

@@ -16,6 +16,8 @@ char* getTok(char* s, int& p, int treenr);
 void checkparsing(char* s);
 [[noreturn]] void expectTok(const char* tok, char* s, int p);
 char* mstrndup(const char* s, size_t n);
+// Leaves of a plain tree text: the labels that hold a letter, outside branch lengths.
+int lfnum(const char* text);
 
 // C-locale classes that never see a negative char: bytes above 127 are neither.
 inline bool isblankchar(char c) {

@@ -6,7 +6,7 @@
 #include <iomanip>
 #include <iostream>
 
-#include "driver/options.h"
+#include "trees/tokenizer.h"
 #include "trees/edgelabels.h"
 #include "trees/treeweights.h"
 #include "trees/fatal.h"

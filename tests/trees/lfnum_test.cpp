@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "driver/options.h"
+#include "trees/tokenizer.h"
 
 namespace {
 
