@@ -1,41 +1,376 @@
 #include "initial/clusters.h"
 
 #include <algorithm>
-#include <iterator>
+#include <queue>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
+#include "parallel/geneshare.h"
+#include "parallel/processes.h"
+#include "reconcile/genewalk.h"
+#include "search/searchcontrol.h"
+#include "trees/species.h"
 #include "trees/unrootedtree.h"
 
-void ClustersCollection::add(UnrootedTree* t) { t->addclusters(this); }
+namespace {
 
-void ClustersCollection::insert(std::set<short>& c) {
-  // A single species says nothing about the species tree.
-  if (c.size() < 2) return;
-  if (static_cast<int>(c.size()) == sizelimit) return;
-  counts[c]++;
+// Keys of their own (not the species tree's clade keys); a set's fingerprint is the XOR of
+// its species' keys, so a union subtracts what the two sides share.
+Fingerprint clusterkey(short s) {
+  uint64_t k = static_cast<uint64_t>(static_cast<uint16_t>(s));
+  return Fingerprint{splitmix(k * 2 + 0x2545f4914f6cdd1dULL), splitmix(k * 2 + 1 + 0x9e6c63d0676a9a99ULL)};
 }
 
-void UnrootedTree::addclusters(ClustersCollection* cc) {
-  // One memo per directed node: every cluster is built once, from its two children.
-  std::vector<std::set<short>> sets(total);
-  for (int v = 0; v < total; v++)
-    if (sets[v].empty()) _addclusters(static_cast<short>(v), cc, sets.data());
-}
+// The species set of every directed node of one gene tree as a row of bits, one bit per
+// species of the tree in ascending id order, with its fingerprint and size. Rows cost the
+// tree's nodes times its species over 64; they live for one tree at a time.
+struct SpeciesRows {
+  std::vector<short> species;
+  std::vector<Fingerprint> key;
+  size_t words = 0;
+  std::vector<uint64_t> bits;
+  std::vector<Fingerprint> fp;
+  std::vector<int> size;
+  std::vector<short> order;
 
-void UnrootedTree::_addclusters(short v, ClustersCollection* cc, std::set<short>* sets) {
-  if (!sets[v].empty()) return;
-  if (v < leaves) {
-    sets[v].insert(lab[v]);
-  } else {
+  void build(UnrootedTree& G);
+  const uint64_t* row(int v) const { return bits.data() + static_cast<size_t>(v) * words; }
+  // The species at ranks p .. p + k - 1 of v's ascending set; -1 past its end.
+  void ranks(int v, int p, int k, short* out) const;
+};
+
+void SpeciesRows::build(UnrootedTree& G) {
+  species.assign(G.lab, G.lab + G.leaves);
+  std::sort(species.begin(), species.end());
+  species.erase(std::unique(species.begin(), species.end()), species.end());
+  key.resize(species.size());
+  for (size_t i = 0; i < species.size(); i++) key[i] = clusterkey(species[i]);
+  words = (species.size() + 63) / 64;
+  bits.assign(words * G.total, 0);
+  fp.assign(G.total, Fingerprint());
+  size.assign(G.total, 0);
+  childfirstorder(G, order);
+  for (short x : order) {
+    uint64_t* r = bits.data() + static_cast<size_t>(x) * words;
+    if (x < G.leaves) {
+      size_t i = std::lower_bound(species.begin(), species.end(), G.lab[x]) - species.begin();
+      r[i >> 6] |= uint64_t{1} << (i & 63);
+      fp[x] = key[i];
+      size[x] = 1;
+      continue;
+    }
     short a, b;
-    getchildren(v, a, b);
-    _addclusters(a, cc, sets);
-    _addclusters(b, cc, sets);
-    // Both sides are sorted: a merge appends at the end of the new set, without searching.
-    std::set_union(sets[a].begin(), sets[a].end(), sets[b].begin(), sets[b].end(),
-                   std::inserter(sets[v], sets[v].end()));
+    G.getchildren(x, a, b);
+    const uint64_t *ra = row(a), *rb = row(b);
+    Fingerprint f{fp[a].hi ^ fp[b].hi, fp[a].lo ^ fp[b].lo};
+    int n = size[a] + size[b];
+    for (size_t w = 0; w < words; w++) {
+      r[w] = ra[w] | rb[w];
+      for (uint64_t both = ra[w] & rb[w]; both; both &= both - 1) {
+        const Fingerprint& k = key[w * 64 + __builtin_ctzll(both)];
+        f.hi ^= k.hi;
+        f.lo ^= k.lo;
+        n--;
+      }
+    }
+    fp[x] = f;
+    size[x] = n;
   }
-  cc->insert(sets[v]);
+}
+
+void SpeciesRows::ranks(int v, int p, int k, short* out) const {
+  const uint64_t* r = row(v);
+  int seen = 0, j = 0;
+  for (size_t w = 0; w < words && j < k; w++) {
+    uint64_t x = r[w];
+    int c = __builtin_popcountll(x);
+    if (seen + c <= p) {
+      seen += c;
+      continue;
+    }
+    for (; x && j < k; x &= x - 1, seen++)
+      if (seen >= p) out[j++] = species[w * 64 + __builtin_ctzll(x)];
+  }
+  for (; j < k; j++) out[j] = -1;
+}
+
+// The clusters taken so far as a forest: each one's parent is the least taken cluster that
+// holds it, and each species points at the least taken cluster that holds it (-1: none).
+struct Laminar {
+  std::vector<int> low, up, size, cnt, seen, touched;
+  int stamp = 0;
+
+  explicit Laminar(size_t species) : low(species, -1) {}
+
+  // Whether c is nested in or disjoint from every cluster taken: cnt[x] counts c's species
+  // inside each taken cluster x that meets c.
+  bool fits(const std::vector<short>& c) {
+    stamp++;
+    touched.clear();
+    for (short s : c) {
+      int x = low[s];
+      if (x < 0) continue;
+      for (int y = x; y >= 0 && seen[y] != stamp; y = up[y]) {
+        seen[y] = stamp;
+        cnt[y] = 0;
+        touched.push_back(y);
+      }
+      cnt[x]++;
+    }
+    // A cluster is larger than every cluster below it: ascending size sums children first.
+    std::sort(touched.begin(), touched.end(), [&](int a, int b) { return size[a] < size[b]; });
+    for (int x : touched)
+      if (up[x] >= 0) cnt[up[x]] += cnt[x];
+    for (int x : touched)
+      if (cnt[x] != size[x] && cnt[x] != static_cast<int>(c.size())) return false;
+    return true;
+  }
+
+  // Takes c, which fits: it goes between the least cluster holding it and those it holds.
+  void take(const std::vector<short>& c) {
+    int z = static_cast<int>(size.size()), n = static_cast<int>(c.size());
+    int parent = -1;
+    for (int x : touched)
+      if (cnt[x] == n && size[x] > n && (parent < 0 || size[x] < size[parent])) parent = x;
+    for (int x : touched)
+      if (cnt[x] == size[x] && size[x] < n && up[x] == parent) up[x] = z;
+    for (short s : c)
+      if (low[s] == parent) low[s] = z;
+    up.push_back(parent);
+    size.push_back(n);
+    cnt.push_back(0);
+    seen.push_back(0);
+  }
+};
+
+}  // namespace
+
+void ClustersCollection::grow() {
+  std::vector<ClusterEntry> old;
+  old.swap(slots);
+  slots.assign(old.empty() ? 1024 : old.size() * 2, ClusterEntry());
+  size_t mask = slots.size() - 1;
+  for (const ClusterEntry& e : old) {
+    if (e.count == 0) continue;
+    size_t i = e.fp.lo & mask;
+    while (slots[i].count != 0) i = (i + 1) & mask;
+    slots[i] = e;
+  }
+}
+
+void ClustersCollection::count(const Fingerprint& fp, UnrootedTree* tree, int node, int size,
+                               int n) {
+  if ((distinct + 1) * 2 > slots.size()) grow();
+  size_t mask = slots.size() - 1;
+  for (size_t i = fp.lo & mask;; i = (i + 1) & mask) {
+    ClusterEntry& e = slots[i];
+    if (e.count == 0) {
+      e.fp = fp;
+      e.tree = tree;
+      e.count = n;
+      e.node = node;
+      e.size = size;
+      distinct++;
+      return;
+    }
+    if (e.fp == fp) {
+      e.count += n;
+      return;
+    }
+  }
+}
+
+void ClustersCollection::add(UnrootedTree* t) {
+  SpeciesRows rows;
+  rows.build(*t);
+  for (int v = 0; v < t->total; v++) {
+    // A single species says nothing about the species tree.
+    if (rows.size[v] < 2 || rows.size[v] == sizelimit) continue;
+    count(rows.fp[v], t, v, rows.size[v], 1);
+  }
+}
+
+void ClustersCollection::insert(const std::set<short>& c, int n) {
+  Fingerprint fp;
+  for (short s : c) {
+    Fingerprint k = clusterkey(s);
+    fp.hi ^= k.hi;
+    fp.lo ^= k.lo;
+  }
+  size_t before = distinct;
+  count(fp, nullptr, static_cast<int>(given.size()), static_cast<int>(c.size()), n);
+  if (distinct != before) given.emplace_back(c.begin(), c.end());
+}
+
+void ClustersCollection::merge(const ClustersCollection& o) {
+  for (const ClusterEntry& e : o.slots) {
+    if (e.count == 0) continue;
+    if (e.tree) {
+      count(e.fp, e.tree, e.node, e.size, e.count);
+    } else {
+      std::set<short> c(o.given[e.node].begin(), o.given[e.node].end());
+      insert(c, e.count);
+    }
+  }
+}
+
+void ClustersCollection::members(const ClusterEntry& e, std::vector<short>& out) const {
+  out.clear();
+  if (!e.tree) {
+    out = given[e.node];
+    return;
+  }
+  static thread_local std::vector<short> order;
+  subtreepreorder(*e.tree, static_cast<short>(e.node), order);
+  for (short x : order)
+    if (x < e.tree->leaves) out.push_back(e.tree->lab[x]);
+  std::sort(out.begin(), out.end());
+  out.erase(std::unique(out.begin(), out.end()), out.end());
+}
+
+std::map<std::set<short>, int> ClustersCollection::sets() const {
+  std::map<std::set<short>, int> m;
+  std::vector<short> c;
+  for (const ClusterEntry& e : slots)
+    if (e.count) {
+      members(e, c);
+      m[std::set<short>(c.begin(), c.end())] += e.count;
+    }
+  return m;
+}
+
+// Sorts by the species at ranks p .. p + k - 1, k at a time, and only among entries that
+// agree on every rank before: most clusters part at their first few species, so the sets
+// are never all written out at once.
+std::vector<int> ClustersCollection::lexorder() const {
+  std::vector<int> ids;
+  for (size_t i = 0; i < slots.size(); i++)
+    if (slots[i].count) ids.push_back(static_cast<int>(i));
+  // Runs [first, second) of ids that agree on every rank below p.
+  std::vector<std::pair<size_t, size_t>> runs, next;
+  if (ids.size() > 1) runs.emplace_back(0, ids.size());
+  std::vector<size_t> open;
+  std::vector<short> keys;
+  std::vector<std::pair<int, int>> run;  // (id, its keys' index)
+  std::vector<int> keyof(ids.size());
+  SpeciesRows rows;
+  const size_t budget = size_t{1} << 24;  // key shorts held at once
+  for (int p = 0; !runs.empty();) {
+    open.clear();
+    for (auto& r : runs)
+      for (size_t i = r.first; i < r.second; i++) open.push_back(i);
+    int k = static_cast<int>(std::max<size_t>(4, std::min<size_t>(64, budget / open.size())));
+    // One gene tree's rows at a time: the entries it stands for are next to each other.
+    std::sort(open.begin(), open.end(), [&](size_t a, size_t b) {
+      return std::less<UnrootedTree*>()(slots[ids[a]].tree, slots[ids[b]].tree);
+    });
+    keys.assign(open.size() * k, -1);
+    UnrootedTree* built = nullptr;
+    for (size_t q = 0; q < open.size(); q++) {
+      keyof[open[q]] = static_cast<int>(q);
+      const ClusterEntry& e = slots[ids[open[q]]];
+      short* out = keys.data() + q * k;
+      if (!e.tree) {
+        const std::vector<short>& c = given[e.node];
+        for (int j = 0; j < k && p + j < static_cast<int>(c.size()); j++) out[j] = c[p + j];
+        continue;
+      }
+      if (e.tree != built) rows.build(*(built = e.tree));
+      rows.ranks(e.node, p, k, out);
+    }
+    next.clear();
+    for (auto& r : runs) {
+      run.clear();
+      for (size_t i = r.first; i < r.second; i++) run.emplace_back(ids[i], keyof[i]);
+      auto less = [&](const std::pair<int, int>& a, const std::pair<int, int>& b) {
+        return std::lexicographical_compare(keys.begin() + a.second * k,
+                                            keys.begin() + (a.second + 1) * k,
+                                            keys.begin() + b.second * k,
+                                            keys.begin() + (b.second + 1) * k);
+      };
+      std::sort(run.begin(), run.end(), less);
+      for (size_t j = 0; j < run.size(); j++) ids[r.first + j] = run[j].first;
+      for (size_t j = 0, e; j < run.size(); j = e) {
+        for (e = j + 1; e < run.size() && !less(run[j], run[e]); e++) {
+        }
+        // Equal keys that end before k ranks are equal sets: nothing left to part them.
+        if (e - j > 1 && keys[run[j].second * k + k - 1] != -1)
+          next.emplace_back(r.first + j, r.first + e);
+      }
+    }
+    runs.swap(next);
+    p += k;
+  }
+  return ids;
+}
+
+std::vector<std::set<short>> ClustersCollection::chosenclusters() const {
+  std::vector<int> order = lexorder();
+  struct Item {
+    int count, id;
+  };
+  auto fewer = [](const Item& a, const Item& b) { return a.count < b.count; };
+  // Pushed in lexicographic order, the heap pops equal counts as a heap of whole sets did.
+  std::priority_queue<Item, std::vector<Item>, decltype(fewer)> frequent(fewer);
+  for (int id : order) frequent.push(Item{slots[id].count, id});
+  Laminar forest(specnames.size());
+  std::vector<std::set<short>> accepted;
+  std::vector<short> c;
+  // n species hold at most n - 1 nested or disjoint clusters of two or more: then none fits.
+  const size_t most = specnames.empty() ? 0 : specnames.size() - 1;
+  for (long popped = 1; !frequent.empty(); popped++) {
+    if (given.empty() && accepted.size() >= most) break;
+    // The time limit ends the choice with the clusters taken so far.
+    if (popped % 4096 == 0 && searchstop()) break;
+    int id = frequent.top().id;
+    frequent.pop();
+    members(slots[id], c);
+    if (!forest.fits(c)) continue;
+    forest.take(c);
+    accepted.emplace_back(c.begin(), c.end());
+  }
+  return accepted;
+}
+
+void addclusters(ClustersCollection& cc, const std::vector<UnrootedTree*>& chosen) {
+  const GeneShare& share = geneshare(chosen);
+  std::vector<ClustersCollection> own(share.parts());
+  forblocks(share, [&](int t, int lo, int hi) {
+    ClustersCollection& into = t == 0 ? cc : own[t];
+    into.sizelimit = cc.sizelimit;
+    for (int g = lo; g < hi; g++) into.add(chosen[g]);
+  });
+  for (int t = 1; t < share.parts(); t++) {
+    cc.merge(own[t]);
+    own[t] = ClustersCollection();
+  }
+  if (!splitacrossprocesses()) return;
+  // Each process counted its share: every process adds up all the counts, as (fingerprint
+  // in four parts, gene tree, node, size, count) records. Every process holds every gene tree.
+  std::unordered_map<const UnrootedTree*, int> index;
+  for (size_t g = 0; g < chosen.size(); g++) index[chosen[g]] = static_cast<int>(g);
+  std::vector<int> mine;
+  for (const ClusterEntry& e : cc.entries()) {
+    if (e.count == 0) continue;
+    for (uint64_t h : {e.fp.hi, e.fp.lo}) {
+      mine.push_back(static_cast<int>(static_cast<uint32_t>(h >> 32)));
+      mine.push_back(static_cast<int>(static_cast<uint32_t>(h)));
+    }
+    mine.push_back(index.at(e.tree));
+    mine.push_back(e.node);
+    mine.push_back(e.size);
+    mine.push_back(e.count);
+  }
+  std::vector<int> all = gatherfromall(mine);
+  ClustersCollection sum;
+  sum.sizelimit = cc.sizelimit;
+  auto part = [&](size_t i) { return static_cast<uint64_t>(static_cast<uint32_t>(all[i])); };
+  for (size_t i = 0; i + 8 <= all.size(); i += 8) {
+    Fingerprint fp{part(i) << 32 | part(i + 1), part(i + 2) << 32 | part(i + 3)};
+    sum.count(fp, chosen[all[i + 4]], all[i + 5], all[i + 6], all[i + 7]);
+  }
+  cc = std::move(sum);
 }
 
 int subseteq(std::set<short>& a, std::set<short>& b) {
