@@ -38,6 +38,8 @@ struct SpeciesRows {
   const uint64_t* row(int v) const { return bits.data() + static_cast<size_t>(v) * words; }
   // The species at ranks p .. p + k - 1 of v's ascending set; -1 past its end.
   void ranks(int v, int p, int k, short* out) const;
+  // v's species, ascending.
+  void members(int v, std::vector<short>& out) const;
 };
 
 void SpeciesRows::build(UnrootedTree& G) {
@@ -95,10 +97,17 @@ void SpeciesRows::ranks(int v, int p, int k, short* out) const {
   for (; j < k; j++) out[j] = -1;
 }
 
+void SpeciesRows::members(int v, std::vector<short>& out) const {
+  out.clear();
+  const uint64_t* r = row(v);
+  for (size_t w = 0; w < words; w++)
+    for (uint64_t x = r[w]; x; x &= x - 1) out.push_back(species[w * 64 + __builtin_ctzll(x)]);
+}
+
 // The clusters taken so far as a forest: each one's parent is the least taken cluster that
 // holds it, and each species points at the least taken cluster that holds it (-1: none).
 struct Laminar {
-  std::vector<int> low, up, size, cnt, seen, touched;
+  std::vector<int> low, up, size, cnt, seen, touched, walks;
   int stamp = 0;
 
   explicit Laminar(size_t species) : low(species, -1) {}
@@ -108,9 +117,11 @@ struct Laminar {
   bool fits(const std::vector<short>& c) {
     stamp++;
     touched.clear();
+    walks.clear();
     for (short s : c) {
       int x = low[s];
       if (x < 0) continue;
+      if (seen[x] != stamp) walks.push_back(static_cast<int>(touched.size()));
       for (int y = x; y >= 0 && seen[y] != stamp; y = up[y]) {
         seen[y] = stamp;
         cnt[y] = 0;
@@ -118,10 +129,15 @@ struct Laminar {
       }
       cnt[x]++;
     }
-    // A cluster is larger than every cluster below it: ascending size sums children first.
-    std::sort(touched.begin(), touched.end(), [&](int a, int b) { return size[a] < size[b]; });
-    for (int x : touched)
-      if (up[x] >= 0) cnt[up[x]] += cnt[x];
+    // Each walk goes up from a cluster and stops below one an earlier walk met: later walks
+    // first, each from its foot, sums every cluster's children before it.
+    for (size_t w = walks.size(); w-- > 0;) {
+      size_t end = w + 1 < walks.size() ? walks[w + 1] : touched.size();
+      for (size_t i = walks[w]; i < end; i++) {
+        int x = touched[i];
+        if (up[x] >= 0 && (i + 1 < end || seen[up[x]] == stamp)) cnt[up[x]] += cnt[x];
+      }
+    }
     for (int x : touched)
       if (cnt[x] != size[x] && cnt[x] != static_cast<int>(c.size())) return false;
     return true;
@@ -314,21 +330,63 @@ std::vector<std::set<short>> ClustersCollection::chosenclusters() const {
   // Pushed in lexicographic order, the heap pops equal counts as a heap of whole sets did.
   std::priority_queue<Item, std::vector<Item>, decltype(fewer)> frequent(fewer);
   for (int id : order) frequent.push(Item{slots[id].count, id});
+  // The order does not depend on what is taken, so it is drawn whole first.
+  std::vector<int> popped;
+  popped.reserve(distinct);
+  for (; !frequent.empty(); frequent.pop()) popped.push_back(frequent.top().id);
+
   Laminar forest(specnames.size());
   std::vector<std::set<short>> accepted;
-  std::vector<short> c;
   // n species hold at most n - 1 nested or disjoint clusters of two or more: then none fits.
   const size_t most = specnames.empty() ? 0 : specnames.size() - 1;
-  for (long popped = 1; !frequent.empty(); popped++) {
-    if (given.empty() && accepted.size() >= most) break;
+  auto full = [&] { return given.empty() && accepted.size() >= most; };
+  // Batches of the popped order: first each cluster is tested against what was taken before
+  // the batch, one gene tree's rows at a time; a cluster that does not fit then never will.
+  // Those that fit are tested again in order, against what the batch has taken since.
+  SpeciesRows rows;
+  std::vector<short> c, kept;
+  std::vector<size_t> batch;
+  std::vector<std::pair<long, int>> span;  // per batch place: members in kept; -1 no fit, -2 not kept
+  const size_t keptbudget = size_t{1} << 24;
+  for (size_t lo = 0, width = 256; lo < popped.size() && !full(); lo += width, width = std::min<size_t>(width * 2, 65536)) {
     // The time limit ends the choice with the clusters taken so far.
-    if (popped % 4096 == 0 && searchstop()) break;
-    int id = frequent.top().id;
-    frequent.pop();
-    members(slots[id], c);
-    if (!forest.fits(c)) continue;
-    forest.take(c);
-    accepted.emplace_back(c.begin(), c.end());
+    if (lo > 0 && searchstop()) break;
+    size_t hi = std::min(popped.size(), lo + width);
+    batch.clear();
+    for (size_t i = lo; i < hi; i++) batch.push_back(i);
+    std::sort(batch.begin(), batch.end(), [&](size_t a, size_t b) {
+      return std::less<UnrootedTree*>()(slots[popped[a]].tree, slots[popped[b]].tree);
+    });
+    kept.clear();
+    span.assign(hi - lo, std::make_pair(-1L, 0));
+    UnrootedTree* built = nullptr;
+    for (size_t i : batch) {
+      const ClusterEntry& e = slots[popped[i]];
+      if (!e.tree) {
+        c = given[e.node];
+      } else {
+        if (e.tree != built) rows.build(*(built = e.tree));
+        rows.members(e.node, c);
+      }
+      if (!forest.fits(c)) continue;
+      if (kept.size() + c.size() > keptbudget) {
+        span[i - lo].first = -2;
+        continue;
+      }
+      span[i - lo] = std::make_pair(static_cast<long>(kept.size()), static_cast<int>(c.size()));
+      kept.insert(kept.end(), c.begin(), c.end());
+    }
+    for (size_t i = lo; i < hi && !full(); i++) {
+      auto [at, n] = span[i - lo];
+      if (at == -1) continue;
+      if (at == -2)
+        members(slots[popped[i]], c);
+      else
+        c.assign(kept.begin() + at, kept.begin() + at + n);
+      if (!forest.fits(c)) continue;
+      forest.take(c);
+      accepted.emplace_back(c.begin(), c.end());
+    }
   }
   return accepted;
 }
