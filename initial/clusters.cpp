@@ -36,10 +36,11 @@ struct SpeciesRows {
 
   void build(UnrootedTree& G);
   const uint64_t* row(int v) const { return bits.data() + static_cast<size_t>(v) * words; }
-  // The species at ranks p .. p + k - 1 of v's ascending set; -1 past its end.
-  void ranks(int v, int p, int k, short* out) const;
   // v's species, ascending.
   void members(int v, std::vector<short>& out) const;
+  // v's species with ids in [64 w, 64 (w + m)) as m words, ORed into out; last: the word of
+  // v's largest species id.
+  void globalwords(int v, size_t w, size_t m, uint64_t* out, long& last) const;
 };
 
 void SpeciesRows::build(UnrootedTree& G) {
@@ -79,22 +80,6 @@ void SpeciesRows::build(UnrootedTree& G) {
     fp[x] = f;
     size[x] = n;
   }
-}
-
-void SpeciesRows::ranks(int v, int p, int k, short* out) const {
-  const uint64_t* r = row(v);
-  int seen = 0, j = 0;
-  for (size_t w = 0; w < words && j < k; w++) {
-    uint64_t x = r[w];
-    int c = __builtin_popcountll(x);
-    if (seen + c <= p) {
-      seen += c;
-      continue;
-    }
-    for (; x && j < k; x &= x - 1, seen++)
-      if (seen >= p) out[j++] = species[w * 64 + __builtin_ctzll(x)];
-  }
-  for (; j < k; j++) out[j] = -1;
 }
 
 void SpeciesRows::members(int v, std::vector<short>& out) const {
@@ -256,72 +241,133 @@ std::map<std::set<short>, int> ClustersCollection::sets() const {
   return m;
 }
 
-// Sorts by the species at ranks p .. p + k - 1, k at a time, and only among entries that
-// agree on every rank before: most clusters part at their first few species, so the sets
-// are never all written out at once.
-std::vector<int> ClustersCollection::lexorder() const {
+namespace {
+
+// A set's 64-bit words [w, w + m) of the species id range, and the index of its last nonempty
+// word (past w + m when the set goes on beyond the chunk).
+struct Chunk {
+  const uint64_t* bits;
+  long last;
+};
+
+// Lexicographic order of two ascending species sequences that agree below word w, from the
+// chunk alone: at the first species d in one set only, the set without d is the larger if
+// it goes on past d, and the smaller if it ends there.
+bool chunkless(const Chunk& a, const Chunk& b, size_t w, size_t m) {
+  for (size_t j = 0; j < m; j++) {
+    uint64_t x = a.bits[j], y = b.bits[j];
+    long at = static_cast<long>(w + j);
+    if (x == y) {
+      if (a.last <= at || b.last <= at) return a.last <= at && b.last > at;
+      continue;
+    }
+    uint64_t d = (x ^ y) & (~(x ^ y) + 1);
+    uint64_t above = ~(d | (d - 1));
+    if (x & d) return (y & above) || b.last > at;
+    return !((x & above) || a.last > at);
+  }
+  return false;
+}
+
+}  // namespace
+
+void SpeciesRows::globalwords(int v, size_t w, size_t m, uint64_t* out, long& last) const {
+  const uint64_t* r = row(v);
+  size_t lo = std::lower_bound(species.begin(), species.end(), static_cast<long>(64 * w)) - species.begin();
+  size_t hi = std::lower_bound(species.begin(), species.end(), static_cast<long>(64 * (w + m))) - species.begin();
+  for (size_t i = lo; i < hi;) {
+    uint64_t x = r[i >> 6] >> (i & 63);
+    if (!x) {
+      i = (i | 63) + 1;
+      continue;
+    }
+    i += __builtin_ctzll(x);
+    if (i >= hi) break;
+    int g = species[i];
+    out[g / 64 - w] |= uint64_t{1} << (g & 63);
+    i++;
+  }
+  last = -1;
+  for (size_t k = words; k-- > 0;)
+    if (r[k]) {
+      last = species[k * 64 + 63 - __builtin_clzll(r[k])] / 64;
+      break;
+    }
+}
+
+// Sorts a chunk of 64-bit species words at a time, and only among entries that agree on
+// every word before: most clusters part early, so the sets are never all written out at once.
+std::vector<int> ClustersCollection::lexorder(size_t budget) const {
   std::vector<int> ids;
+  long maxspecies = static_cast<long>(specnames.size());
   for (size_t i = 0; i < slots.size(); i++)
-    if (slots[i].count) ids.push_back(static_cast<int>(i));
-  // Runs [first, second) of ids that agree on every rank below p.
+    if (slots[i].count) {
+      ids.push_back(static_cast<int>(i));
+      if (!slots[i].tree)
+        for (short s : given[slots[i].node]) maxspecies = std::max(maxspecies, s + 1L);
+    }
+  const size_t words = std::max<size_t>(1, (maxspecies + 63) / 64);
+  // Runs [first, second) of ids that agree on every word below w.
   std::vector<std::pair<size_t, size_t>> runs, next;
   if (ids.size() > 1) runs.emplace_back(0, ids.size());
   std::vector<size_t> open;
-  std::vector<short> keys;
-  std::vector<std::pair<int, int>> run;  // (id, its keys' index)
+  std::vector<uint64_t> keys;
+  std::vector<long> last;
+  std::vector<std::pair<int, int>> run;  // (id, its chunk's index)
   std::vector<int> keyof(ids.size());
   SpeciesRows rows;
-  const size_t budget = size_t{1} << 24;  // key shorts held at once
-  for (int p = 0; !runs.empty();) {
+  for (size_t w = 0; !runs.empty() && w < words;) {
     open.clear();
     for (auto& r : runs)
       for (size_t i = r.first; i < r.second; i++) open.push_back(i);
-    int k = static_cast<int>(std::max<size_t>(4, std::min<size_t>(64, budget / open.size())));
+    size_t m = std::max<size_t>(1, std::min(words - w, budget / open.size()));
     // One gene tree's rows at a time: the entries it stands for are next to each other.
     std::sort(open.begin(), open.end(), [&](size_t a, size_t b) {
       return std::less<UnrootedTree*>()(slots[ids[a]].tree, slots[ids[b]].tree);
     });
-    keys.assign(open.size() * k, -1);
+    keys.assign(open.size() * m, 0);
+    last.assign(open.size(), -1);
     UnrootedTree* built = nullptr;
     for (size_t q = 0; q < open.size(); q++) {
       keyof[open[q]] = static_cast<int>(q);
       const ClusterEntry& e = slots[ids[open[q]]];
-      short* out = keys.data() + q * k;
+      uint64_t* out = keys.data() + q * m;
       if (!e.tree) {
-        const std::vector<short>& c = given[e.node];
-        for (int j = 0; j < k && p + j < static_cast<int>(c.size()); j++) out[j] = c[p + j];
+        for (short s : given[e.node]) {
+          if (static_cast<size_t>(s) >= 64 * w && static_cast<size_t>(s) < 64 * (w + m))
+            out[s / 64 - w] |= uint64_t{1} << (s & 63);
+          last[q] = s / 64;
+        }
         continue;
       }
       if (e.tree != built) rows.build(*(built = e.tree));
-      rows.ranks(e.node, p, k, out);
+      rows.globalwords(e.node, w, m, out, last[q]);
     }
+    auto chunk = [&](int q) { return Chunk{keys.data() + static_cast<size_t>(q) * m, last[q]}; };
     next.clear();
     for (auto& r : runs) {
       run.clear();
       for (size_t i = r.first; i < r.second; i++) run.emplace_back(ids[i], keyof[i]);
       auto less = [&](const std::pair<int, int>& a, const std::pair<int, int>& b) {
-        return std::lexicographical_compare(keys.begin() + a.second * k,
-                                            keys.begin() + (a.second + 1) * k,
-                                            keys.begin() + b.second * k,
-                                            keys.begin() + (b.second + 1) * k);
+        return chunkless(chunk(a.second), chunk(b.second), w, m);
       };
       std::sort(run.begin(), run.end(), less);
       for (size_t j = 0; j < run.size(); j++) ids[r.first + j] = run[j].first;
       for (size_t j = 0, e; j < run.size(); j = e) {
         for (e = j + 1; e < run.size() && !less(run[j], run[e]); e++) {
         }
-        // Equal keys that end before k ranks are equal sets: nothing left to part them.
-        if (e - j > 1 && keys[run[j].second * k + k - 1] != -1)
+        // Equal chunks of sets that end within them are equal sets: nothing left to part them.
+        if (e - j > 1 && last[run[j].second] >= static_cast<long>(w + m))
           next.emplace_back(r.first + j, r.first + e);
       }
     }
     runs.swap(next);
-    p += k;
+    w += m;
   }
   return ids;
 }
 
-std::vector<std::set<short>> ClustersCollection::chosenclusters() const {
+std::vector<std::set<short>> ClustersCollection::chosenclusters(size_t keptbudget) const {
   std::vector<int> order = lexorder();
   struct Item {
     int count, id;
@@ -347,8 +393,7 @@ std::vector<std::set<short>> ClustersCollection::chosenclusters() const {
   std::vector<short> c, kept;
   std::vector<size_t> batch;
   std::vector<std::pair<long, int>> span;  // per batch place: members in kept; -1 no fit, -2 not kept
-  const size_t keptbudget = size_t{1} << 24;
-  for (size_t lo = 0, width = 256; lo < popped.size() && !full(); lo += width, width = std::min<size_t>(width * 2, 65536)) {
+  for (size_t lo = 0, width = 256; lo < popped.size() && !full(); lo += width, width = std::min<size_t>(width * 2, size_t{1} << 22)) {
     // The time limit ends the choice with the clusters taken so far.
     if (lo > 0 && searchstop()) break;
     size_t hi = std::min(popped.size(), lo + width);

@@ -39,11 +39,13 @@ class ClustersCollection {
   // Every cluster written out with its count (for checks and small collections).
   std::map<std::set<short>, int> sets() const;
   // The occupied entries in the lexicographic order of their species sets (as ascending
-  // sequences, a prefix first): the order of a std::map over std::set<short>.
-  std::vector<int> lexorder() const;
+  // sequences, a prefix first): the order of a std::map over std::set<short>. At most
+  // `budget` 64-bit key words are held at once.
+  std::vector<int> lexorder(size_t budget = size_t{1} << 24) const;
   // The greedy choice: clusters by decreasing count, each one nested in or disjoint from all
-  // taken before; ties in the order a heap filled in lexicographic order pops them.
-  std::vector<std::set<short>> chosenclusters() const;
+  // taken before; ties in the order a heap filled in lexicographic order pops them. At most
+  // `keptbudget` species of clusters that await a second test are held at once.
+  std::vector<std::set<short>> chosenclusters(size_t keptbudget = size_t{1} << 24) const;
   RootedTree* genclusters() const;
 
   // Records the cluster of `tree`'s node (or given set `node`) with this fingerprint.
