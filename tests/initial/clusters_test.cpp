@@ -11,6 +11,7 @@
 #include <set>
 #include <vector>
 
+#include "search/searchcontrol.h"
 #include "tests/randomtrees.h"
 #include "trees/species.h"
 #include "trees/unrootedtree.h"
@@ -104,6 +105,26 @@ TEST(Clusters, ChoiceAndOrderAsWithWholeSets) {
     }
     ASSERT_EQ(cc.chosenclusters(round % 4 ? size_t{1} << 24 : 50), wholesetchoice(whole)) << round;
   }
+}
+
+// A stop (the time limit or a signal) ends the choice after its first batch, with a prefix of
+// what the whole choice takes.
+TEST(Clusters, StopKeepsTheClustersTakenSoFar) {
+  std::mt19937 rng(8);
+  auto names = speciesnames(60, "cy");
+  ClustersCollection cc;
+  std::vector<std::unique_ptr<UnrootedTree>> kept;
+  for (int k = 0; k < 40; k++) {
+    kept.push_back(gene(randomgenetext(rng, names, 20 + rng() % 80)));
+    cc.add(kept.back().get());
+  }
+  std::vector<std::set<short>> whole = cc.chosenclusters();
+  stopsignal = 15;
+  std::vector<std::set<short>> cut = cc.chosenclusters();
+  stopsignal = 0;
+  ASSERT_LT(cut.size(), whole.size());
+  ASSERT_GT(cut.size(), 0u);
+  EXPECT_TRUE(std::equal(cut.begin(), cut.end(), whole.begin()));
 }
 
 TEST(Clusters, FourLeafTreeOffersBothSidesOfEveryEdge) {
