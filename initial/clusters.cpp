@@ -19,7 +19,8 @@ namespace {
 // its species' keys, so a union subtracts what the two sides share.
 Fingerprint clusterkey(short s) {
   uint64_t k = static_cast<uint64_t>(static_cast<uint16_t>(s));
-  return Fingerprint{splitmix(k * 2 + 0x2545f4914f6cdd1dULL), splitmix(k * 2 + 1 + 0x9e6c63d0676a9a99ULL)};
+  return Fingerprint{splitmix(k * 2 + 0x2545f4914f6cdd1dULL),
+                     splitmix(k * 2 + 1 + 0x9e6c63d0676a9a99ULL)};
 }
 
 // The species set of every directed node of one gene tree as a row of bits, one bit per
@@ -273,8 +274,11 @@ bool chunkless(const Chunk& a, const Chunk& b, size_t w, size_t m) {
 
 void SpeciesRows::globalwords(int v, size_t w, size_t m, uint64_t* out, long& last) const {
   const uint64_t* r = row(v);
-  size_t lo = std::lower_bound(species.begin(), species.end(), static_cast<long>(64 * w)) - species.begin();
-  size_t hi = std::lower_bound(species.begin(), species.end(), static_cast<long>(64 * (w + m))) - species.begin();
+  auto from = [&](size_t word) {
+    return static_cast<size_t>(std::lower_bound(species.begin(), species.end(),
+                                                static_cast<long>(64 * word)) - species.begin());
+  };
+  size_t lo = from(w), hi = from(w + m);
   for (size_t i = lo; i < hi;) {
     uint64_t x = r[i >> 6] >> (i & 63);
     if (!x) {
@@ -392,8 +396,10 @@ std::vector<std::set<short>> ClustersCollection::chosenclusters(size_t keptbudge
   SpeciesRows rows;
   std::vector<short> c, kept;
   std::vector<size_t> batch;
-  std::vector<std::pair<long, int>> span;  // per batch place: members in kept; -1 no fit, -2 not kept
-  for (size_t lo = 0, width = 256; lo < popped.size() && !full(); lo += width, width = std::min<size_t>(width * 2, size_t{1} << 22)) {
+  // Per place in the batch: where its species are in kept; -1 it does not fit, -2 not kept.
+  std::vector<std::pair<long, int>> span;
+  for (size_t lo = 0, width = 256; lo < popped.size() && !full();
+       lo += width, width = std::min<size_t>(width * 2, size_t{1} << 22)) {
     // The time limit ends the choice with the clusters taken so far.
     if (lo > 0 && searchstop()) break;
     size_t hi = std::min(popped.size(), lo + width);
