@@ -8,7 +8,6 @@
 #include "initial/clusters.h"
 #include "initial/randomtree.h"
 #include "trees/newick.h"
-#include "parallel/clustercount.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 #include "trees/unrootedtree.h"
@@ -30,24 +29,6 @@ RootedTree* genconsensustree(std::vector<UnrootedTree*>& genetrees) {
   return cc.genclusters();
 }
 
-// Size of the union of two ascending sets, by one merge.
-static size_t unionsize(const std::set<short>& a, const std::set<short>& b) {
-  size_t common = 0;
-  auto i = a.begin(), j = b.begin();
-  while (i != a.end() && j != b.end()) {
-    if (*i < *j)
-      ++i;
-    else if (*j < *i)
-      ++j;
-    else {
-      common++;
-      ++i;
-      ++j;
-    }
-  }
-  return a.size() + b.size() - common;
-}
-
 // Joins two components drawn at random; the first drawn is written first.
 static void joinrandom(std::vector<CC>& list) {
   size_t i = rand() % list.size();
@@ -62,28 +43,10 @@ static void joinrandom(std::vector<CC>& list) {
   list.push_back(std::move(a));
 }
 
-RootedTree* ClustersCollection::genclusters() {
+RootedTree* ClustersCollection::genclusters() const {
   if (specnames.empty()) return nullptr;
   checkspeciesnames();
-
-  std::priority_queue<ClusterCnt, std::vector<ClusterCnt>, clucntcomp> frequent;
-  for (auto& c : counts) frequent.push(ClusterCnt(c.first, c.second));
-
-  // Greedy: the most frequent clusters that are nested in or disjoint from all taken so far.
-  std::vector<std::set<short>> accepted;
-  while (!frequent.empty()) {
-    ClusterCnt c = frequent.top();
-    frequent.pop();
-    bool compatible = true;
-    for (auto& s : accepted) {
-      size_t u = unionsize(c.cluster, s);
-      if (u != s.size() && u != c.cluster.size() && u != s.size() + c.cluster.size()) {
-        compatible = false;
-        break;
-      }
-    }
-    if (compatible) accepted.push_back(c.cluster);
-  }
+  std::vector<std::set<short>> accepted = chosenclusters();
 
   std::priority_queue<std::set<short>, std::vector<std::set<short>>, clusizecomp> smallest;
   for (auto& s : accepted) smallest.push(s);

@@ -6,7 +6,6 @@
 #include "trees/tree.h"
 
 class RootedTree;
-class ClustersCollection;
 struct NewickTree;
 
 // Children of internal directed node v at position j = (v - leaves) % 3 in its triple:
@@ -70,8 +69,6 @@ class UnrootedTree : public Tree {
                       int alloc);
   short _maxdist(short v);
   void pf(std::ostream& out, RootedTree& S, int code, int ladder);
-  void addclusters(ClustersCollection* cc);
-  void _addclusters(short v, ClustersCollection* cc, std::set<short>* sets);
 
  private:
   // Target of the text constructor's delegation, so that a test build that unwinds from a
