@@ -248,7 +248,7 @@ static void readfamilies(const std::string& fname, std::vector<UnrootedTree*>& g
     if (!f.mapping.empty()) beginfamilymap(f.mapping);
     size_t before = gtree.size();
     readnewickgtrees(f.genetrees.c_str(), gtree);
-    notegenes(f.genetrees, true, before, gtree.size());
+    notegenes(f.genetrees, true, before, gtree.size(), true);
     // Several trees of one family are a sample of its tree: together they count once.
     const size_t k = gtree.size() - before;
     if (k > 1)
