@@ -22,8 +22,9 @@
 
 namespace {
 
+// PREFIX.bootstrap.nwk under --out, else bootstrap.nwk; the same for the consensus.
 std::string bootstrapname(const std::string& suffix) {
-  return (outprefix.empty() ? std::string("bootstrap") : outprefix) + suffix;
+  return outprefix.empty() ? suffix.substr(1) : outprefix + suffix;
 }
 
 // The searches print their steps on standard output from many places; a replicate's say

@@ -21,6 +21,8 @@ int main(int argc, char** argv) {
   // Collections named by other programs' files: a missing species is named with its place.
   if (anyspeciesnames && (opt.costreport || opt.search))
     for (RootedTree* S : stree) checkgenespecies(*S, gtree);
+  if (longopt.bootstrap > 0 && !searchruns(opt))
+    fatal("--bootstrap needs -Y: each replicate collection is searched as the collection was");
   savelog(opt.line);
   printtrees(opt, stree, gtree);
   if (opt.costreport) costreport(opt, stree, gtree);
@@ -28,8 +30,6 @@ int main(int argc, char** argv) {
   // them for the best tree it found.
   if (longopt.support && !opt.costreport && !searchruns(opt))
     fatal("--support needs -b (the given species trees) or -Y (the best tree found)");
-  if (longopt.bootstrap > 0 && !searchruns(opt))
-    fatal("--bootstrap needs -Y: each replicate collection is searched as the collection was");
   std::vector<SupportTable> supports;
   if (opt.costreport) supports = supportreport(stree, gtree);
   if (!searchruns(opt)) reconoutputs(stree, gtree, supports);
