@@ -16,7 +16,7 @@ for setting in "100 0.3" "30 0.4"; do
   for i in $(seq 1 "$count"); do
     n=$((50 + (i * 53) % 151))
     "$kvgen" -n $n -f $families -d 0.2 -l 0.2 -M 60 -E $error -x $((1000 + i)) -s s.txt -g g.txt
-    "$kelvora" -G g.txt -Y --spr -j 0 --seed $i --support --bootstrap $boot --threads 2 \
+    "$kelvora" -G g.txt -Y --spr -j 0 --seed $i --support --bootstrap $boot \
       --best best.nwk --out run --force >/dev/null
     python3 "$root/bench/calibrate.py" branches s.txt best.nwk |
       sed "s/^/f${families}e${error} /" >>rows.txt
