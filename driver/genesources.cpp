@@ -8,8 +8,23 @@
 
 std::vector<GeneSource> genesources;
 
-void notegenes(const std::string& file, bool newick, size_t before, size_t after) {
-  if (after > before) genesources.push_back(GeneSource{file, newick, before, after - before});
+void notegenes(const std::string& file, bool newick, size_t before, size_t after,
+               bool family) {
+  if (after > before)
+    genesources.push_back(GeneSource{file, newick, before, after - before, family});
+}
+
+std::vector<std::pair<size_t, size_t>> genefamilies(size_t genecount) {
+  std::vector<std::pair<size_t, size_t>> out;
+  std::vector<size_t> end(genecount, 0);
+  for (const GeneSource& src : genesources)
+    if (src.family) end[src.first] = src.first + src.count;
+  for (size_t i = 0; i < genecount;) {
+    const size_t e = end[i] > i ? end[i] : i + 1;
+    out.emplace_back(i, e);
+    i = e;
+  }
+  return out;
 }
 
 // "FILE:LINE" of gene tree i, or what else says where it was given.

@@ -57,6 +57,8 @@ const LongOption table[] = {
     {"support", false, [](const char*, const char*) { longopt.support = true; }},
     {"replicates", true,
      [](const char* n, const char* v) { longopt.replicates = wholenumber(n, v, 0, 100000000); }},
+    {"bootstrap", true,
+     [](const char* n, const char* v) { longopt.bootstrap = wholenumber(n, v, 1, 1000000); }},
     {"priced", false, [](const char*, const char*) { longopt.priced = true; }},
     {"threads", true,
      [](const char* n, const char* v) { longopt.threads = (int)wholenumber(n, v, 0, 4096); }},

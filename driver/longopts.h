@@ -33,6 +33,7 @@ struct LongOptions {
   // Supports.
   bool support = false;      // --support
   long replicates = 1000;    // --replicates B: resamples of --support
+  long bootstrap = 0;        // --bootstrap N: replicate collections searched after -Y
   // Text for the invocation log: the long options as given.
   std::string line;
 };

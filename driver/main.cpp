@@ -21,6 +21,8 @@ int main(int argc, char** argv) {
   // Collections named by other programs' files: a missing species is named with its place.
   if (anyspeciesnames && (opt.costreport || opt.search))
     for (RootedTree* S : stree) checkgenespecies(*S, gtree);
+  if (longopt.bootstrap > 0 && !searchruns(opt))
+    fatal("--bootstrap needs -Y: each replicate collection is searched as the collection was");
   savelog(opt.line);
   printtrees(opt, stree, gtree);
   if (opt.costreport) costreport(opt, stree, gtree);

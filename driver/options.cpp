@@ -192,6 +192,9 @@ void help() {
       "                       cheaper, equal and dearer under each, and the resampling\n"
       "                       support; as labels of --best and in the --events files\n"
       "  --replicates B       resampled collections of --support (default 1000; 0: none)\n"
+      "  --bootstrap N        after -Y, N replicate collections of families drawn with\n"
+      "                       replacement, each searched alike: each clade's share of the\n"
+      "                       replicate trees; PREFIX.bootstrap.nwk, PREFIX.consensus.nwk\n"
       "\n"
       "Diagnostics:\n"
       "  -N NUM               apply the NNI at internal node |NUM| (variant by its sign), or\n"
@@ -229,7 +232,7 @@ static void readfamilies(const std::string& fname, std::vector<UnrootedTree*>& g
     if (!f.mapping.empty()) beginfamilymap(f.mapping);
     size_t before = gtree.size();
     readnewickgtrees(f.genetrees.c_str(), gtree);
-    notegenes(f.genetrees, true, before, gtree.size());
+    notegenes(f.genetrees, true, before, gtree.size(), true);
     // Several trees of one family are a sample of its tree: together they count once.
     const size_t k = gtree.size() - before;
     if (k > 1)

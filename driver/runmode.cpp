@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/bootstrap.h"
 #include "driver/longopts.h"
 #include "driver/options.h"
 #include "driver/outputs.h"
@@ -26,6 +27,39 @@
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 
+void searchcollection(std::vector<RootedTree*>& stree, std::vector<UnrootedTree*>& gtree,
+                      bool replicate) {
+  // Each process counts the clusters of its share of the gene trees for the starts, and
+  // keeps the search rows of that share only; a replicate runs whole in one process.
+  splitoverprocesses(!replicate);
+  for (int i = 0; i < nniconstrees; i++) {
+    RootedTree* s = genconsensustree(gtree);
+    if (!s) fatal("Cannot create initial species tree");
+    stree.push_back(s);
+  }
+  for (int i = 0; i < nnirandomtrees; i++) {
+    RootedTree* s = randspeciestree();
+    if (!s) fatal("Cannot create initial random species tree");
+    stree.push_back(s);
+  }
+  // A fusing search makes its stepwise-addition starts as it goes: at least one first.
+  SprOptions spr;
+  if (longopt.spr && longopt.fuse)
+    spr.laterstarts = std::max(0, longopt.greedy - (stree.empty() ? 1 : 0));
+  for (int i = spr.laterstarts; i < longopt.greedy; i++)
+    stree.push_back(greedyspeciestree(gtree));
+  spr.makestart = [&gtree]() { return greedyspeciestree(gtree); };
+  if (longopt.keep > 0) spr.keep = longopt.keep;
+  spr.perturb = longopt.perturb;
+  spr.fuse = longopt.fuse;
+  spr.priced = longopt.priced;
+  spr.save = !replicate;
+  if (longopt.spr)
+    sprsearch(stree, gtree, spr);
+  else
+    smpexplore2(stree, gtree, nnimaxdepth, !replicate);
+}
+
 void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<UnrootedTree*>& gtree) {
   if (opt.tester) {
     RootedTree* s = randspeciestree();
@@ -42,6 +76,7 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
     }
   } else if (opt.search) {
     checkoutputs();
+    checkbootstrapoutputs();
     catchstopsignals();
     // The limit bounds the run: building the start trees counts too.
     startsearchclock(longopt.timelimit);
@@ -54,40 +89,24 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
       else
         nniconstrees = 1;
     }
-    // Each process counts the clusters of its share of the gene trees for the starts, and
-    // keeps the search rows of that share only.
-    splitoverprocesses(true);
-    for (int i = 0; i < nniconstrees; i++) {
-      RootedTree* s = genconsensustree(gtree);
-      if (!s) fatal("Cannot create initial species tree");
-      stree.push_back(s);
+    // The given trees before the search moves them: each replicate starts from copies.
+    std::vector<std::vector<int>> given;
+    if (longopt.bootstrap > 0)
+      for (RootedTree* S : stree) given.push_back(postorderof(*S));
+    searchcollection(stree, gtree, false);
+    std::vector<std::vector<int>> replicates;
+    if (longopt.bootstrap > 0 && !stopsignal) {
+      const SearchOutcome found = searchoutcome;
+      replicates = bootstrapreplicates(given, gtree);
+      searchoutcome = found;
     }
-    for (int i = 0; i < nnirandomtrees; i++) {
-      RootedTree* s = randspeciestree();
-      if (!s) fatal("Cannot create initial random species tree");
-      stree.push_back(s);
-    }
-    // A fusing search makes its stepwise-addition starts as it goes: at least one first.
-    SprOptions spr;
-    if (longopt.spr && longopt.fuse)
-      spr.laterstarts = std::max(0, longopt.greedy - (stree.empty() ? 1 : 0));
-    for (int i = spr.laterstarts; i < longopt.greedy; i++)
-      stree.push_back(greedyspeciestree(gtree));
-    spr.makestart = [&gtree]() { return greedyspeciestree(gtree); };
-    if (longopt.keep > 0) spr.keep = longopt.keep;
-    spr.perturb = longopt.perturb;
-    spr.fuse = longopt.fuse;
-    spr.priced = longopt.priced;
-    if (longopt.spr)
-      sprsearch(stree, gtree, spr);
-    else
-      smpexplore2(stree, gtree, nnimaxdepth);
     // Supports of each optimal tree, on trees made afresh from the outcome: the same node ids
     // as the tree searchbest makes for the --events files.
     std::vector<RootedTree*> optimal;
-    if (longopt.support)
+    if (longopt.support || longopt.bootstrap > 0)
       for (const std::vector<int>& t : searchoutcome.trees) optimal.push_back(speciestreeof(t));
     std::vector<SupportTable> supports = supportreport(optimal, gtree);
+    bootstrapreport(optimal, replicates, supports);
     writebest(optimal, supports);
     reconoutputs(searchbest(), gtree, supports);  // a stopped search writes them too
     endifinterrupted();

@@ -40,19 +40,26 @@ std::string eventstsv(const RootedTree& S, const SpeciesEvents& ev, const Suppor
     }
   });
   std::string out = "node\tclade\tduplications\tlosses\tlineages\tgenetrees";
-  out += sup ? "\tsupport\tnni1\tnni2\n" : "\n";
+  const bool nni = sup && sup->nni, boot = sup && sup->boot;
+  if (nni) out += "\tsupport\tnni1\tnni2";
+  out += boot ? "\tbootstrap\n" : "\n";
   for (int v = 0; v < S.total; v++) {
     out += std::to_string(v) + "\t";
     out.append(whole, from[v], to[v] - from[v]);
     out += "\t" + eventcount(ev.dup[v]) + "\t" + eventcount(ev.loss[v]) + "\t" +
            eventcount(ev.lineages[v]) + "\t" + eventcount(ev.genetrees[v]);
-    if (sup) {
+    if (nni) {
       if (hassupport(sup, v)) {
-        std::string s = supportlabel(*sup, v);
-        out += "\t" + (s.empty() ? "-" : s) + "\t" + change(sup, v, 0) + "\t" + change(sup, v, 1);
+        const double x = sup->at[v].support;
+        out += "\t" + (x < 0 ? std::string("-") : supporttext(x)) + "\t" + change(sup, v, 0) +
+               "\t" + change(sup, v, 1);
       } else {
         out += "\t-\t-\t-";
       }
+    }
+    if (boot) {
+      const double x = hassupport(sup, v) ? sup->at[v].bootstrap : -1;
+      out += "\t" + (x < 0 ? std::string("-") : supporttext(x));
     }
     out += "\n";
   }
@@ -72,11 +79,13 @@ std::string eventsnhx(const RootedTree& S, const SpeciesEvents& ev, const Suppor
       out += newicklabel(names[x]) + "[&&NHX:DUP=" + eventcount(ev.dup[x]) +
              ":L=" + eventcount(ev.loss[x]) + ":C=" + eventcount(ev.lineages[x]) +
              ":G=" + eventcount(ev.genetrees[x]);
-      if (hassupport(sup, x)) {
-        std::string s = supportlabel(*sup, x);
-        if (!s.empty()) out += ":SUPPORT=" + s;
+      if (hassupport(sup, x) && sup->nni) {
+        const double s = sup->at[x].support;
+        if (s >= 0) out += ":SUPPORT=" + supporttext(s);
         out += ":NNI1=" + change(sup, x, 0) + ":NNI2=" + change(sup, x, 1);
       }
+      if (hassupport(sup, x) && sup->boot && sup->at[x].bootstrap >= 0)
+        out += ":BOOTSTRAP=" + supporttext(sup->at[x].bootstrap);
       out += "]";
     }
   });

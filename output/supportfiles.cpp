@@ -19,8 +19,22 @@ std::string cost(const DlTotal& c) {
 }  // namespace
 
 std::string supportlabel(const SupportTable& t, int v) {
-  if (v >= static_cast<int>(t.at.size()) || t.at[v].node < 0 || t.at[v].support < 0) return "";
-  return supporttext(t.at[v].support);
+  if (v >= static_cast<int>(t.at.size()) || t.at[v].node < 0) return "";
+  const double x = t.boot ? t.at[v].bootstrap : t.at[v].support;
+  return x < 0 ? "" : supporttext(x);
+}
+
+std::string bootstraptable(RootedTree& S, const SupportTable& t, long replicates) {
+  std::ostringstream out;
+  out << "Bootstrap of " << S << " (" << replicates << " replicates)\n";
+  out << "node\tclade\tbootstrap\n";
+  for (const BranchSupport& b : t.at) {
+    if (b.node < 0) continue;
+    out << b.node << "\t";
+    S.printsubtree(out, b.node);
+    out << "\t" << (b.bootstrap < 0 ? "-" : supporttext(b.bootstrap)) << "\n";
+  }
+  return out.str();
 }
 
 std::string supportstable(RootedTree& S, const SupportTable& t) {
@@ -53,8 +67,12 @@ std::string supportnewick(const RootedTree& S, const SupportTable& t) {
       out += ")";
       if (x < static_cast<int>(t.at.size()) && t.at[x].node >= 0) {
         const BranchSupport& b = t.at[x];
-        out += supportlabel(t, x) + "[&&NHX:NNI1=" + cost(b.change[0]) +
-               ":NNI2=" + cost(b.change[1]) + "]";
+        out += supportlabel(t, x);
+        if (t.nni) {
+          out += "[&&NHX:";
+          if (t.boot && b.support >= 0) out += "SUPPORT=" + supporttext(b.support) + ":";
+          out += "NNI1=" + cost(b.change[0]) + ":NNI2=" + cost(b.change[1]) + "]";
+        }
       }
     }
   });

@@ -112,7 +112,7 @@ void checkstarts(std::vector<RootedTree*>& starts) {
 }
 
 void smpexplore2(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& genes,
-                 int maxdepth) {
+                 int maxdepth, bool save) {
   checkstarts(starts);
   ArrTab store;
   RootedTree& W = *starts[0];
@@ -207,5 +207,5 @@ void smpexplore2(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& g
   std::cout << "Optimal cost:" << costtext(done.optimal()) << std::endl;
   std::cout << "Number of optimal trees:" << done.optcnt << std::endl;
   keepoptimal(done);
-  done.save();
+  if (save) done.save();
 }

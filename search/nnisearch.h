@@ -11,7 +11,9 @@ extern int nnimaxdepth;     // -k K stores K - 1
 extern int nnibigsteps;     // -j
 extern int iterativedepth;
 
-void smpexplore2(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& genes, int maxdepth);
+// save: write the store as the saved file (a bootstrap replicate's search does not).
+void smpexplore2(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& genes, int maxdepth,
+                 bool save = true);
 // 1: a cheaper tree was found and W has its shape; -1: searchstop() ended the search; 0: none.
 int smpexplorerec3single(RootedTree& W, std::vector<UnrootedTree*>& genes, ArrTab& store,
                          DlTotal& cost, DlTotal& delta, int depth, long& moves, int& rotation,

@@ -81,6 +81,7 @@ SupportTable nnisupports(RootedTree& S, std::vector<UnrootedTree*>& genes, long 
   // Every process keeps every gene tree's cost here: the counts need them all.
   splitoverprocesses(false);
   SupportTable table;
+  table.nni = true;
   table.at.resize(S.total);
   S.initGTS(genes, 1);
   const int n = static_cast<int>(genes.size());

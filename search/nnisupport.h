@@ -16,11 +16,15 @@ struct BranchSupport {
   // Percent of resampled collections in which the tree's resolution costs least, ties split
   // evenly; negative when no resampling was asked for (0 replicates).
   double support = -1;
+  // Percent of --bootstrap replicate trees that hold the clade below the branch.
+  double bootstrap = -1;
 };
 
-// One entry per internal node below the root, by node id (node == -1 elsewhere).
+// One entry per internal node below the root, by node id (node == -1 elsewhere). nni: the
+// NNI values and resampling support (--support) are filled; boot: the bootstrap shares are.
 struct SupportTable {
   std::vector<BranchSupport> at;
+  bool nni = false, boot = false;
 };
 
 // The supports of every internal branch of S. Per-gene costs of the alternatives come from
@@ -30,5 +34,5 @@ struct SupportTable {
 SupportTable nnisupports(RootedTree& S, std::vector<UnrootedTree*>& genes, long replicates,
                          unsigned long seed);
 
-// Supports as labels print them: at most one decimal ("100", "87.5").
+// Supports and bootstrap shares as labels print them: at most one decimal ("100", "87.5").
 std::string supporttext(double percent);

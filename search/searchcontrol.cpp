@@ -23,9 +23,10 @@ void startsearchclock(double limitseconds) {
 }
 
 // Under MPI the main process decides, so that every process leaves the search at the same move.
+// A search on all gene trees in each process (a bootstrap replicate) decides alone.
 bool searchstop() {
   bool stop = stopsignal || (limited && std::chrono::steady_clock::now() >= deadline);
-  return mainprocessdecides(stop);
+  return splitacrossprocesses() ? mainprocessdecides(stop) : stop;
 }
 
 void keepoptimal(ArrTab& store) {

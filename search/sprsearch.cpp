@@ -470,7 +470,7 @@ class SprSearch {
       tab.add(enc.data(), static_cast<int>(enc.size()), kv.first, e);
     }
     keepoptimal(tab);
-    tab.save();
+    if (o.save) tab.save();
   }
 };
 

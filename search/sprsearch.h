@@ -13,6 +13,7 @@ struct SprOptions {
   long perturb = 0;            // rounds of iterated local search after the climbs
   bool fuse = false;           // fuse the local optima of the starts
   bool priced = false;         // price every regraft of a subtree before walking its places
+  bool save = true;            // save the store (a bootstrap replicate's search does not)
   // Starts made one at a time after the given ones, when the search is ready for them, so
   // that the time they take counts where a time limit can still end the search well.
   int laterstarts = 0;
