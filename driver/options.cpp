@@ -374,6 +374,7 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
       case 'j':
         // A negative count would never run out: the search would go on until the store is empty.
         number(readint(optarg, nnibigsteps) && nnibigsteps >= 0, 'j');
+        opt.stepsgiven = true;
         break;
       case 'Q': number(readdouble(optarg, nniconsprob), 'Q'); break;
       case 'q': number(readint(optarg, nniconstrees), 'q'); break;

@@ -24,6 +24,7 @@ struct Options {
   bool tester = false;        // -Z
   bool tester2 = false;       // -J
   bool consensus = false;     // -w
+  bool stepsgiven = false;    // -j
   int nninum = 0;             // -N number
   int costcode = 0;           // -X code
   int ladder = 0;             // -X leading "l"
