@@ -1,6 +1,5 @@
 #include "driver/runmode.h"
 
-#include <algorithm>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -11,6 +10,7 @@
 #include "driver/options.h"
 #include "driver/outputs.h"
 #include "driver/reconoutputs.h"
+#include "driver/sprdefaults.h"
 #include "driver/supports.h"
 #include "initial/consensus.h"
 #include "initial/greedy.h"
@@ -29,51 +29,26 @@
 #include "trees/species.h"
 #include "trees/unrootedtree.h"
 
-// The search -Y --spr makes when no search option is given, chosen from the work of one
-// stepwise-addition start and its climb: about species squared moves, each walking the gene
-// nodes. Measured: guigo16 (16 species, 247 gene leaves) needs many starts and a start costs
-// milliseconds; treefam25 (25, 40520) reaches its best tree from one start; plants83 (83,
-// 1.29 million) spends about 75 s a start and gains from fusing six of them in ten minutes.
-namespace {
-constexpr int sprmaxstarts = 24;
-// Starts without a time limit: this many species-squared gene leaves, shared among them.
-constexpr double sprstartswork = 6e6;
-// Seconds of one start per species-squared gene leaf (plants83: about 75 s for 8.9e9).
-constexpr double sprsecondsperwork = 1e-8;
-// From here on stepwise addition (n squared moves) costs more than a search can repay.
-constexpr size_t sprconsensusspecies = 300;
-}  // namespace
-
+// The search of -Y --spr when no search option is given.
 static void sprdefaults(const Options& opt, const std::vector<RootedTree*>& stree,
                         const std::vector<UnrootedTree*>& gtree) {
   if (!stree.empty() || nniconstrees || nnirandomtrees || longopt.greedy >= 0 || longopt.fuse ||
       longopt.perturb || opt.stepsgiven)
     return;
-  // The steps from waiting trees after a climb find nothing on any of the data sets above,
-  // and each costs a whole SPR neighbourhood.
-  nnibigsteps = 0;
   const size_t n = specnames.size();
   long long leaves = 0;
   for (const UnrootedTree* g : gtree) leaves += g->leaves;
-  const double work = static_cast<double>(n) * static_cast<double>(n) * static_cast<double>(leaves);
+  const SprDefaults d = sprdefaultsfor(n, leaves, longopt.timelimit);
+  nnibigsteps = d.steps;
+  nniconstrees = d.consensus;
+  longopt.greedy = d.greedy > 0 ? d.greedy : -1;
+  longopt.fuse = d.fuse;
   std::ostringstream said;
-  if (n > sprconsensusspecies) {
-    nniconstrees = 1;
+  if (d.consensus)
     said << "one quasi-consensus start";
-  } else {
-    int starts = static_cast<int>(std::clamp(sprstartswork / std::max(work, 1.0), 1.0,
-                                             static_cast<double>(sprmaxstarts)));
-    // Large data: fuse as many starts as the time limit is likely to allow.
-    if (starts == 1 && longopt.timelimit > 0) {
-      const double affordable = longopt.timelimit / (sprsecondsperwork * work);
-      starts = static_cast<int>(std::min(affordable, static_cast<double>(sprmaxstarts)));
-      starts = std::max(starts, 1);
-      longopt.fuse = starts > 1;
-    }
-    longopt.greedy = starts;
-    said << starts << " stepwise-addition start" << (starts == 1 ? "" : "s")
-         << (longopt.fuse ? " fused" : "");
-  }
+  else
+    said << d.greedy << " stepwise-addition start" << (d.greedy == 1 ? "" : "s")
+         << (d.fuse ? " fused" : "");
   if (mainprocess())
     std::cerr << "Search: " << said.str() << ", -j 0 (" << n << " species, " << leaves
               << " gene leaves)" << std::endl;

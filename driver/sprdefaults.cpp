@@ -1,0 +1,37 @@
+#include "driver/sprdefaults.h"
+
+#include <algorithm>
+
+// Measured: guigo16 (16 species, 247 gene leaves) needs many starts, each of milliseconds;
+// treefam25 (25, 40520) reaches its best tree from one start; plants83 (83, 1.29 million)
+// spends about 75 s a start and gains from fusing six of them in ten minutes.
+namespace {
+constexpr int maxstarts = 24;
+// Without a time limit, the starts share this many species-squared gene leaves of work.
+constexpr double startswork = 6e6;
+// Seconds of one start per species-squared gene leaf (plants83: about 75 s for 8.9e9).
+constexpr double secondsperwork = 1e-8;
+// Beyond this, stepwise addition (n squared moves) costs more than the search after it.
+constexpr size_t consensusspecies = 300;
+}  // namespace
+
+SprDefaults sprdefaultsfor(size_t species, long long geneleaves, double timelimit) {
+  SprDefaults d;
+  // The steps from waiting trees after a climb found nothing on any of the data above, and
+  // each costs a whole SPR neighbourhood.
+  d.steps = 0;
+  if (species > consensusspecies) {
+    d.consensus = 1;
+    return d;
+  }
+  const double n = static_cast<double>(species);
+  const double work = std::max(1.0, n * n * static_cast<double>(geneleaves));
+  d.greedy = static_cast<int>(std::clamp(startswork / work, 1.0, double{maxstarts}));
+  // Large data: as many starts as the time limit is likely to allow, fused.
+  if (d.greedy == 1 && timelimit > 0) {
+    const double affordable = timelimit / (secondsperwork * work);
+    d.greedy = static_cast<int>(std::clamp(affordable, 1.0, double{maxstarts}));
+    d.fuse = d.greedy > 1;
+  }
+  return d;
+}
