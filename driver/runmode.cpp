@@ -43,12 +43,13 @@ static void sprdefaults(const Options& opt, const std::vector<RootedTree*>& stre
   nniconstrees = d.consensus;
   longopt.greedy = d.greedy > 0 ? d.greedy : -1;
   longopt.fuse = d.fuse;
+  longopt.priced = longopt.priced || d.priced;
   std::ostringstream said;
   if (d.consensus)
     said << "one quasi-consensus start";
   else
     said << d.greedy << " stepwise-addition start" << (d.greedy == 1 ? "" : "s")
-         << (d.fuse ? " fused" : "");
+         << (d.fuse ? " fused" : "") << (d.priced ? " priced" : "");
   if (mainprocess())
     std::cerr << "Search: " << said.str() << ", -j 0 (" << n << " species, " << leaves
               << " gene leaves)" << std::endl;

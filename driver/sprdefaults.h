@@ -8,6 +8,7 @@ struct SprDefaults {
   int greedy = 0;      // stepwise-addition starts
   int consensus = 0;   // quasi-consensus starts
   bool fuse = false;   // fuse the local optima of the starts
+  bool priced = false; // price every regraft of a subtree before walking
   int steps = 0;       // -j
 };
 

@@ -9,6 +9,7 @@ TEST(SprDefaults, ManyStartsOnSmallData) {
   EXPECT_EQ(d.consensus, 0);
   EXPECT_FALSE(d.fuse);
   EXPECT_EQ(d.steps, 0);
+  EXPECT_FALSE(d.priced);
   // A time limit does not change what small data get.
   const SprDefaults t = sprdefaultsfor(16, 247, 600);
   EXPECT_EQ(t.greedy, 24);
@@ -31,6 +32,7 @@ TEST(SprDefaults, OneStartOnLargeDataWithoutLimit) {
   const SprDefaults d = sprdefaultsfor(25, 40520, -1);  // treefam25
   EXPECT_EQ(d.greedy, 1);
   EXPECT_FALSE(d.fuse);
+  EXPECT_TRUE(d.priced);
   const SprDefaults p = sprdefaultsfor(83, 1294695, -1);  // plants83
   EXPECT_EQ(p.greedy, 1);
   EXPECT_FALSE(p.fuse);
@@ -41,6 +43,7 @@ TEST(SprDefaults, FusedStartsWhenTheLimitAllows) {
   const SprDefaults p = sprdefaultsfor(83, 1294695, 600);  // plants83, ten minutes
   EXPECT_EQ(p.greedy, 6);
   EXPECT_TRUE(p.fuse);
+  EXPECT_FALSE(p.priced);
   const SprDefaults shortlimit = sprdefaultsfor(83, 1294695, 60);
   EXPECT_EQ(shortlimit.greedy, 1);
   EXPECT_FALSE(shortlimit.fuse);
