@@ -4,6 +4,7 @@
 #include "parallel/geneshare.h"
 #include "parallel/processes.h"
 #include "search/generows.h"
+#include "search/nnimove.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 
@@ -184,6 +185,98 @@ static DlCost movegene(RootedTree& S, const Move& m, int gi, UnrootedTree* g,
   DlCost d(cost.dup - g->curcost.dup, cost.loss - g->curcost.loss);
   g->curcost = cost;
   return d;
+}
+
+// The cost change of gene tree gi under a move already made in S, leaving the gene tree as it
+// was: only the nodes mapped to a are classified, those mapped to c keep their class, and the
+// marks are cleared after.
+static DlCost trygene(RootedTree& S, const Move& m, int gi, UnrootedTree* g,
+                      unsigned char* mark) {
+  const short a = m.a, c = m.c;
+  const short top = g->rootmap;
+  if (!m.onpath[top]) return DlCost(0, 0);
+  const bool recompute = top == c || top == a;
+  short* dup = S.mdup[gi];
+  short* sphead = S.mspec[gi];
+  short* out = S.mout[gi];
+  short* dupcount = dupcounts(S, gi);
+  short* speccount = speccounts(S, gi);
+  const int clen = dupcount[c] + speccount[c];
+  Classifier k{S, g, mark, a, c, !recompute};
+  for (short v = sphead[a]; v != -1; v = g->specnext[v])
+    if (mark[v] == UNSET) k.classify(v);
+  for (short v = dup[a]; v != -1; v = g->dupnext[v])
+    if (mark[v] == UNSET) k.classify(v);
+  short n[4] = {0, 0, 0, 0};  // ADUP, ASPEC, CDUP, CSPEC
+  auto clear = [&](short v) {
+    const unsigned char t = mark[v];
+    n[t == ADUP ? 0 : t == ASPEC ? 1 : t == CDUP ? 2 : 3]++;
+    mark[v] = UNSET;
+  };
+  for (short v = sphead[a]; v != -1; v = g->specnext[v]) clear(v);
+  for (short v = dup[a]; v != -1; v = g->dupnext[v]) clear(v);
+  if (!recompute) return DlCost(k.ddup, k.dloss + out[m.z] - out[m.y] + clen);
+
+  // The counts of a and c after the move, for the cost only; then the rows as they were.
+  const short olddup[2] = {dupcount[a], dupcount[c]}, oldspec[2] = {speccount[a], speccount[c]};
+  dupcount[a] = static_cast<short>(dupcount[c] + n[0]);
+  speccount[a] = static_cast<short>(speccount[c] + n[1]);
+  dupcount[c] = n[2];
+  speccount[c] = n[3];
+  const short newtop = dupcount[a] + speccount[a] > 0 ? a : c;
+  DlCost cost(0, 0);
+  S.outdlcost(newtop, dupcount, speccount, cost, static_cast<short>(g->leaves));
+  dupcount[a] = olddup[0];
+  dupcount[c] = olddup[1];
+  speccount[a] = oldspec[0];
+  speccount[c] = oldspec[1];
+  return DlCost(cost.dup - g->curcost.dup, cost.loss - g->curcost.loss);
+}
+
+void nnitry(RootedTree& S, short a, int variant, int alternative,
+            std::vector<UnrootedTree*>& genes, std::vector<DlCost>& costs) {
+  const short leaves = static_cast<short>(S.leaves);
+  const int cslot = variant == 0 ? a : a - leaves;
+  const int zslot = variant == 0 ? a - leaves : a;
+  const short c = S.son[cslot];
+  costs.resize(genes.size(), DlCost(0, 0));
+  if (c < leaves) {
+    for (size_t g = 0; g < genes.size(); g++) costs[g] = genes[g]->curcost;
+    return;
+  }
+  const short x0 = S.son[c - leaves], y0 = S.son[c], z = S.son[zslot];
+  // ((x, y), z) becomes ((z, x), y); the second alternative is that move with x and y swapped.
+  const short x = alternative == 0 ? x0 : y0, y = alternative == 0 ? y0 : x0;
+  S.parent[y] = a;
+  S.parent[z] = c;
+  S.son[c - leaves] = z;
+  S.son[c] = x;
+  S.son[zslot] = y;
+  unsigned char* onpath = S.nnipath.data();
+  for (short s = c;; s = S.parent[s]) {
+    onpath[s] = 1;
+    if (s == S.root) break;
+  }
+  const Move m{a, c, x, y, z, onpath};
+  forblocks(geneshare(genes), [&](int t, int lo, int hi) {
+    unsigned char* mark = S.nnimark;
+    if (t > 0) {
+      GeneScratch& own = threadscratch(t);
+      if (own.mark.size() < static_cast<size_t>(S.nnimarksize)) own.mark.resize(S.nnimarksize);
+      mark = own.mark.data();
+    }
+    for (int gi = lo; gi < hi; gi++)
+      costs[gi] = genes[gi]->curcost + trygene(S, m, gi, genes[gi], mark);
+  });
+  for (short s = c;; s = S.parent[s]) {
+    onpath[s] = 0;
+    if (s == S.root) break;
+  }
+  S.son[c - leaves] = x0;
+  S.son[c] = y0;
+  S.son[zslot] = z;
+  S.parent[x0] = S.parent[y0] = c;
+  S.parent[z] = a;
 }
 
 int RootedTree::nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlTotal& delta,

@@ -6,6 +6,7 @@
 
 #include "parallel/geneshare.h"
 #include "parallel/processes.h"
+#include "search/nnimove.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 
@@ -94,7 +95,7 @@ SupportTable nnisupports(RootedTree& S, std::vector<UnrootedTree*>& genes, long 
   std::vector<unsigned short> counts;
   if (replicates > 0 && n > 0) counts = drawcounts(n, replicates, seed);
   std::vector<long long> acc[4];
-  std::vector<DlCost> alt(n, DlCost(0, 0));
+  std::vector<DlCost> alt[2];
   std::vector<Changed> changed;
   for (short c = static_cast<short>(S.leaves); c < S.total; c++) {
     if (c == S.root) continue;
@@ -103,26 +104,22 @@ SupportTable nnisupports(RootedTree& S, std::vector<UnrootedTree*>& genes, long 
     BranchSupport& b = table.at[c];
     b.node = c;
     changed.clear();
-    int info = 0;
-    std::string text;
-    for (int k = 0; k < 3; k++) {
-      DlTotal delta;
-      S.nni(a, variant, genes, delta, info, text);
-      if (k == 2) break;
-      b.change[k] = k == 0 ? delta : b.change[0] + delta;
+    for (int k = 0; k < 2; k++) {
+      nnitry(S, a, variant, k, genes, alt[k]);
+      DlTotal sum;
       for (int g = 0; g < n; g++) {
-        const DlCost now = genes[g]->curcost;
+        const DlCost now = alt[k][g];
+        sum = sum + DlTotal(DlCost(now.dup - base[g].dup, now.loss - base[g].loss), units[g]);
         const double d = now.mut() - base[g].mut();
         (d < 0 ? b.lower : d > 0 ? b.higher : b.equal)[k]++;
-        if (k == 0) {
-          alt[g] = now;
-          continue;
-        }
-        const DlCost d1(alt[g].dup - base[g].dup, alt[g].loss - base[g].loss);
-        const DlCost d2(now.dup - base[g].dup, now.loss - base[g].loss);
-        if (d1.dup || d1.loss || d2.dup || d2.loss)
-          changed.push_back({g, {DlTotal(d1, units[g]), DlTotal(d2, units[g])}});
       }
+      b.change[k] = sum;
+    }
+    for (int g = 0; g < n; g++) {
+      const DlCost d1(alt[0][g].dup - base[g].dup, alt[0][g].loss - base[g].loss);
+      const DlCost d2(alt[1][g].dup - base[g].dup, alt[1][g].loss - base[g].loss);
+      if (d1.dup || d1.loss || d2.dup || d2.loss)
+        changed.push_back({g, {DlTotal(d1, units[g]), DlTotal(d2, units[g])}});
     }
     if (!counts.empty()) b.support = resample(changed, counts, replicates, acc);
   }
