@@ -1,6 +1,9 @@
 #include "search/nnisupport.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 
@@ -32,6 +35,65 @@ struct Changed {
   DlTotal d[2];
 };
 
+// The share of replicates won, from each replicate's cost changes d1 and d2 of the two
+// alternatives (the tree's resolution costs 0 against them); one sum in replicate order.
+template <class Change>
+double wonshare(long replicates, Change change) {
+  double wins = 0;
+  for (long r = 0; r < replicates; r++) {
+    double d1, d2;
+    change(r, d1, d2);
+    if (d1 > 0 && d2 > 0)
+      wins += 1;
+    else if (d1 == 0 && d2 > 0)
+      wins += 0.5;
+    else if (d2 == 0 && d1 > 0)
+      wins += 0.5;
+    else if (d1 == 0 && d2 == 0)
+      wins += 1.0 / 3;
+  }
+  return 100.0 * wins / static_cast<double>(replicates);
+}
+
+// A whole weight of at most 2^15 in size, or 0 when the weight is not whole.
+long long wholeweight(double w) {
+  if (w != std::floor(w) || std::fabs(w) > 32768) return 0;
+  return static_cast<long long>(w);
+}
+
+// The replicates' changes as one weighted integer per alternative, in 32 bits, when that
+// gives the signs mut() gives: whole weights, and no sum of n draws beyond 2^31 (then each
+// product and sum mut() forms is a whole number below 2^53, exact, and so is its sign).
+bool resamplewhole(const std::vector<Changed>& changed, const std::vector<unsigned short>& counts,
+                   long replicates, long n, std::vector<int> (&acc)[2], double& share) {
+  const long long wd = wholeweight(weight_dup), wl = wholeweight(weight_loss);
+  if ((wd == 0 && weight_dup != 0) || (wl == 0 && weight_loss != 0)) return false;
+  long long largest = 0;
+  for (const Changed& c : changed)
+    for (const DlTotal& d : c.d)
+      largest = std::max(largest, std::llabs(d.dup) * std::llabs(wd) +
+                                      std::llabs(d.loss) * std::llabs(wl));
+  if (largest > 0 && n > (1LL << 31) / largest) return false;
+  for (auto& a : acc) a.assign(replicates, 0);
+  int* s1 = acc[0].data();
+  int* s2 = acc[1].data();
+  for (const Changed& c : changed) {
+    const unsigned short* row = counts.data() + static_cast<size_t>(c.g) * replicates;
+    const int e1 = static_cast<int>(c.d[0].dup * wd + c.d[0].loss * wl);
+    const int e2 = static_cast<int>(c.d[1].dup * wd + c.d[1].loss * wl);
+    for (long r = 0; r < replicates; r++) {
+      const int k = row[r];
+      s1[r] += k * e1;
+      s2[r] += k * e2;
+    }
+  }
+  share = wonshare(replicates, [&](long r, double& d1, double& d2) {
+    d1 = s1[r];
+    d2 = s2[r];
+  });
+  return true;
+}
+
 double resample(const std::vector<Changed>& changed, const std::vector<unsigned short>& counts,
                 long replicates, std::vector<long long> (&acc)[4]) {
   // Plain arrays without a branch, so that the inner loop runs in vector registers.
@@ -51,20 +113,10 @@ double resample(const std::vector<Changed>& changed, const std::vector<unsigned 
       loss2[r] += k * l2;
     }
   }
-  double wins = 0;
-  for (long r = 0; r < replicates; r++) {
-    const double d1 = DlTotal(dup1[r], loss1[r]).mut(), d2 = DlTotal(dup2[r], loss2[r]).mut();
-    // The tree's resolution costs 0 against the alternatives' d1 and d2.
-    if (d1 > 0 && d2 > 0)
-      wins += 1;
-    else if (d1 == 0 && d2 > 0)
-      wins += 0.5;
-    else if (d2 == 0 && d1 > 0)
-      wins += 0.5;
-    else if (d1 == 0 && d2 == 0)
-      wins += 1.0 / 3;
-  }
-  return 100.0 * wins / static_cast<double>(replicates);
+  return wonshare(replicates, [&](long r, double& d1, double& d2) {
+    d1 = DlTotal(dup1[r], loss1[r]).mut();
+    d2 = DlTotal(dup2[r], loss2[r]).mut();
+  });
 }
 
 }  // namespace
@@ -95,6 +147,7 @@ SupportTable nnisupports(RootedTree& S, std::vector<UnrootedTree*>& genes, long 
   std::vector<unsigned short> counts;
   if (replicates > 0 && n > 0) counts = drawcounts(n, replicates, seed);
   std::vector<long long> acc[4];
+  std::vector<int> whole[2];
   std::vector<DlCost> alt[2];
   std::vector<Changed> changed;
   for (short c = static_cast<short>(S.leaves); c < S.total; c++) {
@@ -121,7 +174,9 @@ SupportTable nnisupports(RootedTree& S, std::vector<UnrootedTree*>& genes, long 
       if (d1.dup || d1.loss || d2.dup || d2.loss)
         changed.push_back({g, {DlTotal(d1, units[g]), DlTotal(d2, units[g])}});
     }
-    if (!counts.empty()) b.support = resample(changed, counts, replicates, acc);
+    if (counts.empty()) continue;
+    if (!resamplewhole(changed, counts, replicates, n, whole, b.support))
+      b.support = resample(changed, counts, replicates, acc);
   }
   return table;
 }
