@@ -157,8 +157,8 @@ SupportTable nnisupports(RootedTree& S, std::vector<UnrootedTree*>& genes, long 
     BranchSupport& b = table.at[c];
     b.node = c;
     changed.clear();
+    nnitry(S, a, variant, genes, alt);
     for (int k = 0; k < 2; k++) {
-      nnitry(S, a, variant, k, genes, alt[k]);
       DlTotal sum;
       for (int g = 0; g < n; g++) {
         const DlCost now = alt[k][g];
