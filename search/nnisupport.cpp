@@ -15,15 +15,41 @@
 
 namespace {
 
+// v % n without a division for each draw (Granlund and Montgomery, PLDI 1994, figure 4.1):
+// the quotient from a high multiply, exact for every 64-bit v and every n below 2^32.
+class Remainder {
+ public:
+  explicit Remainder(unsigned long long n) : n(n) {
+    int l = 0;
+    while (l < 64 && (1ULL << l) < n) l++;  // ceil(log2 n)
+    m = static_cast<unsigned long long>((static_cast<Wide>((1ULL << l) - n) << 64) / n + 1);
+    shift1 = l > 0 ? 1 : 0;
+    shift2 = l > 0 ? l - 1 : 0;
+  }
+  unsigned long long of(unsigned long long v) const {
+    const unsigned long long t = static_cast<unsigned long long>((static_cast<Wide>(v) * m) >> 64);
+    return v - ((t + ((v - t) >> shift1)) >> shift2) * n;
+  }
+
+ private:
+  __extension__ typedef unsigned __int128 Wide;
+  unsigned long long n, m;
+  int shift1, shift2;
+};
+
 // Draw counts, gene-major (counts[g * replicates + r]), so that a branch reads the rows of
 // only the gene trees whose cost it changes. 16 bits: a gene tree drawn more often than that
 // in one replicate would need tens of thousands of draws to land on it.
 std::vector<unsigned short> drawcounts(long n, long replicates, unsigned long seed) {
   std::vector<unsigned short> counts(static_cast<size_t>(n * replicates), 0);
   std::mt19937_64 rng(seed);
+  const bool fast = static_cast<unsigned long long>(n) < (1ULL << 32);
+  const Remainder mod(fast ? static_cast<unsigned long long>(n) : 1);
   for (long r = 0; r < replicates; r++)
     for (long i = 0; i < n; i++) {
-      unsigned short& c = counts[static_cast<size_t>(rng() % n) * replicates + r];
+      const unsigned long long v = rng();
+      const size_t g = fast ? mod.of(v) : v % static_cast<unsigned long long>(n);
+      unsigned short& c = counts[g * replicates + r];
       if (c < 65535) c++;
     }
   return counts;
