@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <random>
 #include <string>
 
@@ -38,21 +39,33 @@ class Remainder {
 };
 
 // Draw counts, gene-major (counts[g * replicates + r]), so that a branch reads the rows of
-// only the gene trees whose cost it changes. 16 bits: a gene tree drawn more often than that
-// in one replicate would need tens of thousands of draws to land on it.
-std::vector<unsigned short> drawcounts(long n, long replicates, unsigned long seed) {
-  std::vector<unsigned short> counts(static_cast<size_t>(n * replicates), 0);
+// only the gene trees whose cost it changes. In 8 bits, which halve what each branch reads,
+// unless a count reaches 255 (false: draw again in 16). 16 bits saturate: a gene tree drawn
+// more often than that in one replicate would need tens of thousands of draws to land on it.
+// largest: the largest count.
+template <class T>
+bool drawcounts(long n, long replicates, unsigned long seed, std::vector<T>& counts,
+                int& largest) {
+  counts.assign(static_cast<size_t>(n * replicates), 0);
+  constexpr T top = std::numeric_limits<T>::max();
   std::mt19937_64 rng(seed);
   const bool fast = static_cast<unsigned long long>(n) < (1ULL << 32);
   const Remainder mod(fast ? static_cast<unsigned long long>(n) : 1);
+  T most = 0;
   for (long r = 0; r < replicates; r++)
     for (long i = 0; i < n; i++) {
       const unsigned long long v = rng();
       const size_t g = fast ? mod.of(v) : v % static_cast<unsigned long long>(n);
-      unsigned short& c = counts[g * replicates + r];
-      if (c < 65535) c++;
+      T& c = counts[g * replicates + r];
+      if (c == top) {
+        if (sizeof(T) == 1) return false;
+        continue;
+      }
+      c++;
+      most = std::max(most, c);
     }
-  return counts;
+  largest = most;
+  return true;
 }
 
 // The gene trees whose cost differs under one alternative or the other, with the changes.
@@ -90,29 +103,57 @@ long long wholeweight(double w) {
 // The replicates' changes as one weighted integer per alternative, in 32 bits, when that
 // gives the signs mut() gives: whole weights, and no sum of n draws beyond 2^31 (then each
 // product and sum mut() forms is a whole number below 2^53, exact, and so is its sign).
-bool resamplewhole(const std::vector<Changed>& changed, const std::vector<unsigned short>& counts,
-                   long replicates, long n, std::vector<int> (&acc)[2], double& share) {
+// Gene trees are summed in 16 bits, which the vector registers take twice as many of at a
+// time, for as long as their changes times the largest count stay below 2^15.
+template <class T>
+bool resamplewhole(const std::vector<Changed>& changed, const std::vector<T>& counts,
+                   int largest, long replicates, long n, std::vector<int> (&acc)[2],
+                   std::vector<short> (&part)[2], double& share) {
   const long long wd = wholeweight(weight_dup), wl = wholeweight(weight_loss);
   if ((wd == 0 && weight_dup != 0) || (wl == 0 && weight_loss != 0)) return false;
-  long long largest = 0;
+  long long most = 0;
   for (const Changed& c : changed)
     for (const DlTotal& d : c.d)
-      largest = std::max(largest, std::llabs(d.dup) * std::llabs(wd) +
-                                      std::llabs(d.loss) * std::llabs(wl));
-  if (largest > 0 && n > (1LL << 31) / largest) return false;
+      most = std::max(most, std::llabs(d.dup) * std::llabs(wd) + std::llabs(d.loss) * std::llabs(wl));
+  if (most > 0 && n > (1LL << 31) / most) return false;
   for (auto& a : acc) a.assign(replicates, 0);
+  for (auto& a : part) a.assign(replicates, 0);
   int* s1 = acc[0].data();
   int* s2 = acc[1].data();
+  short* p1 = part[0].data();
+  short* p2 = part[1].data();
+  long long bound = 0;  // of any partial sum
+  auto flush = [&] {
+    for (long r = 0; r < replicates; r++) {
+      s1[r] += p1[r];
+      s2[r] += p2[r];
+      p1[r] = p2[r] = 0;
+    }
+    bound = 0;
+  };
   for (const Changed& c : changed) {
-    const unsigned short* row = counts.data() + static_cast<size_t>(c.g) * replicates;
+    const T* row = counts.data() + static_cast<size_t>(c.g) * replicates;
     const int e1 = static_cast<int>(c.d[0].dup * wd + c.d[0].loss * wl);
     const int e2 = static_cast<int>(c.d[1].dup * wd + c.d[1].loss * wl);
+    const long long need = static_cast<long long>(std::max(std::abs(e1), std::abs(e2))) * largest;
+    if (need < 32768) {
+      if (bound + need >= 32768) flush();
+      bound += need;
+      const short f1 = static_cast<short>(e1), f2 = static_cast<short>(e2);
+      for (long r = 0; r < replicates; r++) {
+        const short k = static_cast<short>(row[r]);
+        p1[r] = static_cast<short>(p1[r] + k * f1);
+        p2[r] = static_cast<short>(p2[r] + k * f2);
+      }
+      continue;
+    }
     for (long r = 0; r < replicates; r++) {
       const int k = row[r];
       s1[r] += k * e1;
       s2[r] += k * e2;
     }
   }
+  flush();
   share = wonshare(replicates, [&](long r, double& d1, double& d2) {
     d1 = s1[r];
     d2 = s2[r];
@@ -120,7 +161,8 @@ bool resamplewhole(const std::vector<Changed>& changed, const std::vector<unsign
   return true;
 }
 
-double resample(const std::vector<Changed>& changed, const std::vector<unsigned short>& counts,
+template <class T>
+double resample(const std::vector<Changed>& changed, const std::vector<T>& counts,
                 long replicates, std::vector<long long> (&acc)[4]) {
   // Plain arrays without a branch, so that the inner loop runs in vector registers.
   for (auto& a : acc) a.assign(replicates, 0);
@@ -129,7 +171,7 @@ double resample(const std::vector<Changed>& changed, const std::vector<unsigned 
   long long* dup2 = acc[2].data();
   long long* loss2 = acc[3].data();
   for (const Changed& c : changed) {
-    const unsigned short* row = counts.data() + static_cast<size_t>(c.g) * replicates;
+    const T* row = counts.data() + static_cast<size_t>(c.g) * replicates;
     const long long d1 = c.d[0].dup, l1 = c.d[0].loss, d2 = c.d[1].dup, l2 = c.d[1].loss;
     for (long r = 0; r < replicates; r++) {
       const long long k = row[r];
@@ -170,8 +212,15 @@ SupportTable nnisupports(RootedTree& S, std::vector<UnrootedTree*>& genes, long 
   for (UnrootedTree* G : genes) base.push_back(G->curcost);
   std::vector<long long> units(n);
   for (int g = 0; g < n; g++) units[g] = share.unitsof(g);
-  std::vector<unsigned short> counts;
-  if (replicates > 0 && n > 0) counts = drawcounts(n, replicates, seed);
+  std::vector<unsigned char> narrow;
+  std::vector<unsigned short> wide;
+  int largest = 0;
+  const bool draws = replicates > 0 && n > 0;
+  if (draws && !drawcounts(n, replicates, seed, narrow, largest)) {
+    narrow = {};
+    drawcounts(n, replicates, seed, wide, largest);
+  }
+  std::vector<short> part[2];
   std::vector<long long> acc[4];
   std::vector<int> whole[2];
   std::vector<DlCost> alt[2];
@@ -200,9 +249,13 @@ SupportTable nnisupports(RootedTree& S, std::vector<UnrootedTree*>& genes, long 
       if (d1.dup || d1.loss || d2.dup || d2.loss)
         changed.push_back({g, {DlTotal(d1, units[g]), DlTotal(d2, units[g])}});
     }
-    if (counts.empty()) continue;
-    if (!resamplewhole(changed, counts, replicates, n, whole, b.support))
-      b.support = resample(changed, counts, replicates, acc);
+    if (!draws) continue;
+    if (!narrow.empty()) {
+      if (!resamplewhole(changed, narrow, largest, replicates, n, whole, part, b.support))
+        b.support = resample(changed, narrow, replicates, acc);
+    } else if (!resamplewhole(changed, wide, largest, replicates, n, whole, part, b.support)) {
+      b.support = resample(changed, wide, replicates, acc);
+    }
   }
   return table;
 }
