@@ -206,7 +206,8 @@ struct Priced {
 // was: only the nodes mapped to a are classified (those mapped to c keep their class), each
 // alternative with marks of its own, cleared after.
 static void trygene(RootedTree& S, const Move (&m)[2], const unsigned char* const (&inside)[2],
-                    int gi, UnrootedTree* g, unsigned char* const (&mark)[2], std::array<Priced, 2>& p) {
+                    int gi, UnrootedTree* g, unsigned char* const (&mark)[2],
+                    std::array<Priced, 2>& p) {
   const short a = m[0].a, c = m[0].c;
   const short top = g->rootmap;
   p = {};

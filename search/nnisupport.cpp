@@ -114,7 +114,8 @@ bool resamplewhole(const std::vector<Changed>& changed, const std::vector<T>& co
   long long most = 0;
   for (const Changed& c : changed)
     for (const DlTotal& d : c.d)
-      most = std::max(most, std::llabs(d.dup) * std::llabs(wd) + std::llabs(d.loss) * std::llabs(wl));
+      most = std::max(most, std::llabs(d.dup) * std::llabs(wd) +
+                                std::llabs(d.loss) * std::llabs(wl));
   if (most > 0 && n > (1LL << 31) / most) return false;
   for (auto& a : acc) a.assign(replicates, 0);
   for (auto& a : part) a.assign(replicates, 0);
