@@ -13,6 +13,7 @@
 #include "parallel/processes.h"
 #include "search/bootstrapclades.h"
 #include "search/searchcontrol.h"
+#include "trees/fatal.h"
 #include "trees/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/savefile.h"
@@ -28,17 +29,24 @@ std::string bootstrapname(const std::string& suffix) {
 }
 
 // The searches print their steps on standard output from many places; a replicate's say
-// nothing, so standard output is swallowed while one runs.
+// nothing, so standard output is swallowed while one runs; a message that ends the run goes
+// to standard error instead.
 class Quiet {
  public:
-  Quiet() : saved(std::cout.rdbuf(&none)) {}
-  ~Quiet() { std::cout.rdbuf(saved); }
+  Quiet() : saved(std::cout.rdbuf(&none)), wasswallowed(outputswallowed) {
+    outputswallowed = true;
+  }
+  ~Quiet() {
+    std::cout.rdbuf(saved);
+    outputswallowed = wasswallowed;
+  }
 
  private:
   struct None : std::streambuf {
     int overflow(int c) override { return traits_type::not_eof(c); }
   } none;
   std::streambuf* saved;
+  bool wasswallowed;
 };
 
 // Replicate r's best tree. Families are drawn with their own generator, and the search's

@@ -4,7 +4,9 @@
 
 #include "reconcile/costformat.h"
 #include "reconcile/polytomy.h"
+#include "parallel/geneshare.h"
 #include "parallel/genesinorder.h"
+#include "trees/multigene.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 
@@ -18,6 +20,12 @@ void costreport(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unroo
       out << " SPECIES TREE: " << *S << std::endl;
       if (opt.nodetables) S->printdeb(out) << std::endl;
     }
+    // A report that prints nothing maps the gene trees for nothing: every later step maps them
+    // again. It still does when a gene tree needs resolving or has a species S lacks, whose
+    // message comes from here.
+    if (!opt.showtrees && !needoptimal && !anymultiforms() &&
+        mapsall(*S, gtree, 0, static_cast<int>(gtree.size())))
+      continue;
     // Gene trees are independent: their lines may be made on several threads, then print in order.
     DlTotal total = eachgeneinorder(*S, gtree, out, [&](UnrootedTree& Gref, std::ostream& out) {
       UnrootedTree* G = &Gref;

@@ -1,9 +1,12 @@
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "parallel/geneshare.h"
 #include "parallel/processes.h"
 #include "search/generows.h"
+#include "search/nnimove.h"
+#include "trees/postorder.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 
@@ -36,6 +39,11 @@ struct Classifier {
   short a, c;
   bool costs;
   int ddup = 0, dloss = 0;
+  // When set, inside[m] says whether m is c or below c after the move, in place of asking S:
+  // the move need not be made in S.
+  const unsigned char* inside = nullptr;
+
+  bool below(short m) { return inside ? inside[m] : S.isparent(c, m, a); }
 
   // Mapping of v after the move; mark holds the classes found so far.
   short classify(short v) {
@@ -54,7 +62,7 @@ struct Classifier {
       m2 = a;
     if (m1 == a || m2 == a)
       mark[v] = ADUP;
-    else if (S.isparent(c, m1, a) != S.isparent(c, m2, a))
+    else if (below(m1) != below(m2))
       mark[v] = ASPEC;
     else
       mark[v] = (m1 == c || m2 == c) ? CDUP : CSPEC;
@@ -184,6 +192,153 @@ static DlCost movegene(RootedTree& S, const Move& m, int gi, UnrootedTree* g,
   DlCost d(cost.dup - g->curcost.dup, cost.loss - g->curcost.loss);
   g->curcost = cost;
   return d;
+}
+
+// What pricing a gene tree under one alternative leaves for later: its cost change, or, when
+// its cost must be recomputed, the counts of a and c after the move.
+struct Priced {
+  DlCost d = DlCost(0, 0);
+  bool recompute = false;
+  short dupa = 0, speca = 0, dupc = 0, specc = 0;
+};
+
+// Prices gene tree gi under both alternatives, m[0] and m[1], leaving the gene tree as it
+// was: only the nodes mapped to a are classified (those mapped to c keep their class), each
+// alternative with marks of its own, cleared after.
+static void trygene(RootedTree& S, const Move (&m)[2], const unsigned char* const (&inside)[2],
+                    int gi, UnrootedTree* g, unsigned char* const (&mark)[2],
+                    std::array<Priced, 2>& p) {
+  const short a = m[0].a, c = m[0].c;
+  const short top = g->rootmap;
+  p = {};
+  if (!m[0].onpath[top]) return;
+  const bool recompute = top == c || top == a;
+  const short* dup = S.mdup[gi];
+  const short* sphead = S.mspec[gi];
+  const short* out = S.mout[gi];
+  const short* dupcount = dupcounts(S, gi);
+  const short* speccount = speccounts(S, gi);
+  for (int k = 0; k < 2; k++) {
+    Classifier q{S, g, mark[k], a, c, !recompute};
+    q.inside = inside[k];
+    for (short v = sphead[a]; v != -1; v = g->specnext[v])
+      if (mark[k][v] == UNSET) q.classify(v);
+    for (short v = dup[a]; v != -1; v = g->dupnext[v])
+      if (mark[k][v] == UNSET) q.classify(v);
+    p[k].d = DlCost(q.ddup, q.dloss + out[m[k].z] - out[m[k].y] + dupcount[c] + speccount[c]);
+  }
+  short n[2][4] = {{0, 0, 0, 0}, {0, 0, 0, 0}};  // ADUP, ASPEC, CDUP, CSPEC
+  auto clear = [&](short v) {
+    for (int k = 0; k < 2; k++) {
+      const unsigned char t = mark[k][v];
+      n[k][t == ADUP ? 0 : t == ASPEC ? 1 : t == CDUP ? 2 : 3]++;
+      mark[k][v] = UNSET;
+    }
+  };
+  for (short v = sphead[a]; v != -1; v = g->specnext[v]) clear(v);
+  for (short v = dup[a]; v != -1; v = g->dupnext[v]) clear(v);
+  if (!recompute) return;
+  for (int k = 0; k < 2; k++) {
+    Priced& q = p[k];
+    q.recompute = true;
+    q.dupa = static_cast<short>(dupcount[c] + n[k][0]);
+    q.speca = static_cast<short>(speccount[c] + n[k][1]);
+    q.dupc = n[k][2];
+    q.specc = n[k][3];
+  }
+}
+
+// The cost change of a gene tree whose cost is recomputed, under the move made in S: the
+// counts of a and c as the move leaves them, for outdlcost only, then as they were.
+static DlCost recomputed(RootedTree& S, short a, short c, int gi, UnrootedTree* g,
+                         const Priced& p) {
+  short* dupcount = dupcounts(S, gi);
+  short* speccount = speccounts(S, gi);
+  const short olddup[2] = {dupcount[a], dupcount[c]}, oldspec[2] = {speccount[a], speccount[c]};
+  dupcount[a] = p.dupa;
+  speccount[a] = p.speca;
+  dupcount[c] = p.dupc;
+  speccount[c] = p.specc;
+  const short newtop = p.dupa + p.speca > 0 ? a : c;
+  DlCost cost(0, 0);
+  S.outdlcost(newtop, dupcount, speccount, cost, static_cast<short>(g->leaves));
+  dupcount[a] = olddup[0];
+  dupcount[c] = olddup[1];
+  speccount[a] = oldspec[0];
+  speccount[c] = oldspec[1];
+  return DlCost(cost.dup - g->curcost.dup, cost.loss - g->curcost.loss);
+}
+
+// 1 on every node of the subtree of v.
+static void markbelow(RootedTree& S, short v, unsigned char* inside) {
+  speciespostorder(S, v, [&](short w, int) { inside[w] = 1; });
+}
+
+void nnitry(RootedTree& S, short a, int variant, std::vector<UnrootedTree*>& genes,
+            std::vector<DlCost> (&costs)[2]) {
+  const short leaves = static_cast<short>(S.leaves);
+  const int cslot = variant == 0 ? a : a - leaves;
+  const int zslot = variant == 0 ? a - leaves : a;
+  const short c = S.son[cslot];
+  const size_t ng = genes.size();
+  for (auto& k : costs) k.assign(ng, DlCost(0, 0));
+  if (c < leaves) {
+    for (auto& k : costs)
+      for (size_t g = 0; g < ng; g++) k[g] = genes[g]->curcost;
+    return;
+  }
+  const short x = S.son[c - leaves], y = S.son[c], z = S.son[zslot];
+  unsigned char* onpath = S.nnipath.data();
+  for (short s = c;; s = S.parent[s]) {
+    onpath[s] = 1;
+    if (s == S.root) break;
+  }
+  // ((x, y), z) becomes ((z, x), y), or, as that move with x and y swapped, ((y, z), x).
+  const Move m[2] = {{a, c, x, y, z, onpath}, {a, c, y, x, z, onpath}};
+  std::vector<unsigned char> insides(2 * static_cast<size_t>(S.total), 0);
+  const unsigned char* const inside[2] = {insides.data(), insides.data() + S.total};
+  // c itself counts as below c: a child classified anew may map to it.
+  for (int k = 0; k < 2; k++) {
+    unsigned char* in = insides.data() + k * S.total;
+    markbelow(S, m[k].z, in);
+    markbelow(S, m[k].x, in);
+    in[c] = 1;
+  }
+  std::vector<std::array<Priced, 2>> priced(ng);
+  const GeneShare& share = geneshare(genes);
+  // Two marks per node; the first block's come from here (the pool keeps none for it).
+  const size_t size = static_cast<size_t>(S.nnimarksize);
+  std::vector<unsigned char> firstmarks(2 * size, UNSET);
+  forblocks(share, [&](int t, int lo, int hi) {
+    std::vector<unsigned char>& own = t == 0 ? firstmarks : threadscratch(t).mark;
+    if (own.size() < 2 * size) own.assign(2 * size, UNSET);
+    unsigned char* const mark[2] = {own.data(), own.data() + size};
+    for (int gi = lo; gi < hi; gi++) trygene(S, m, inside, gi, genes[gi], mark, priced[gi]);
+  });
+  for (int k = 0; k < 2; k++) {
+    // The recomputed costs need S in the alternative's shape.
+    S.parent[m[k].y] = a;
+    S.parent[z] = c;
+    S.son[c - leaves] = z;
+    S.son[c] = m[k].x;
+    S.son[zslot] = m[k].y;
+    forblocks(share, [&](int, int lo, int hi) {
+      for (int gi = lo; gi < hi; gi++) {
+        const Priced& p = priced[gi][k];
+        const DlCost d = p.recompute ? recomputed(S, a, c, gi, genes[gi], p) : p.d;
+        costs[k][gi] = genes[gi]->curcost + d;
+      }
+    });
+    S.son[c - leaves] = x;
+    S.son[c] = y;
+    S.son[zslot] = z;
+    S.parent[x] = S.parent[y] = c;
+    S.parent[z] = a;
+  }
+  for (short s = c;; s = S.parent[s]) {
+    onpath[s] = 0;
+    if (s == S.root) break;
+  }
 }
 
 int RootedTree::nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlTotal& delta,

@@ -47,7 +47,8 @@ int smpexplorerec3single(RootedTree& W, std::vector<UnrootedTree*>& genes, ArrTa
         cost = cost + delta;
         if (k == 2) {  // three moves at one place restore the tree and so its cost
           if (cost.mut() == before) break;
-          std::cout << "Cost err " << costtext(before) << " " << costtext(cost.mut()) << std::endl;
+          exitstream() << "Cost err " << costtext(before) << " " << costtext(cost.mut())
+                       << std::endl;
           store.save();
           kelvoraexit(-1);
         }

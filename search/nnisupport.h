@@ -28,7 +28,7 @@ struct SupportTable {
 };
 
 // The supports of every internal branch of S. Per-gene costs of the alternatives come from
-// the incremental NNI moves (three at each branch bring it back to where it was). Resampling:
+// the incremental NNI move, priced without being made (search/nnimove.h). Resampling:
 // `replicates` collections, each n draws of rng() % n from one std::mt19937_64(seed), in
 // replicate order; a drawn gene tree counts with its weight.
 SupportTable nnisupports(RootedTree& S, std::vector<UnrootedTree*>& genes, long replicates,

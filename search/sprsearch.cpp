@@ -148,7 +148,7 @@ class SprSearch {
   }
 
   void costerror(double expected) {
-    std::cout << "Cost err " << costtext(expected) << " " << costtext(walk.cost().mut())
+    exitstream() << "Cost err " << costtext(expected) << " " << costtext(walk.cost().mut())
               << std::endl;
     save();
     kelvoraexit(-1);

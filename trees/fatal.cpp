@@ -6,6 +6,9 @@
 
 void (*kelvoraexithook)(int status) = nullptr;
 thread_local bool quietparse = false;
+bool outputswallowed = false;
+
+std::ostream& exitstream() { return outputswallowed ? std::cerr : std::cout; }
 
 void kelvoraexit(int status) {
   failquietly();

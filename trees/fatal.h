@@ -1,8 +1,17 @@
 #pragma once
+#include <ostream>
 #include <string>
 
 // Message and line end on standard error, then exit(-1): no unwinding, no cleanup.
 [[noreturn]] void fatal(const std::string& msg);
+
+// Set while standard output is thrown away (the search of a --bootstrap replicate): a
+// message that ends the run must still be seen.
+extern bool outputswallowed;
+
+// Where a message that ends the run goes: standard output, as ever, or standard error while
+// standard output is swallowed (else the run would exit 255 without a word).
+std::ostream& exitstream();
 
 // Every exit of the program goes through here, so a test build can observe it.
 [[noreturn]] void kelvoraexit(int status);

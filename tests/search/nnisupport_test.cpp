@@ -55,7 +55,8 @@ double slowsupport(const std::vector<DlCost> (&cost)[3], const std::vector<long 
 
 // On random collections (some weighted), every branch's cost changes, its cheaper / equal /
 // dearer counts and its resampling support equal those computed from fresh cost reports of
-// the three resolutions; the tree is left as it was. Edge cases: no resampling, one gene tree.
+// the three resolutions; the tree is left as it was. Edge cases: no resampling, one gene tree,
+// weights whose sums need 32 bits.
 TEST(NniSupport, EqualsTheSlowComputationFromFreshCosts) {
   std::mt19937 rng(31);
   int checked = 0, between = 0;
@@ -64,6 +65,12 @@ TEST(NniSupport, EqualsTheSlowComputationFromFreshCosts) {
     Genes genes = randomgenes(rng, names, inst % 10 == 3 ? 1 : 2 + rng() % 12, 12);
     if (inst % 3 == 2)
       for (UnrootedTree* G : genes.v) setgeneweight(G, rng() % 2 ? 0.5 : 1.0 + rng() % 3);
+    // Whole weights large enough that some sums leave 16 bits, or fill them after a few trees.
+    if (inst % 6 == 1)
+      for (UnrootedTree* G : genes.v) {
+        const unsigned k = rng() % 3;
+        setgeneweight(G, k == 0 ? 1.0 : k == 1 ? 2000.0 + rng() % 6000 : 20000.0 + rng() % 20000);
+      }
     const std::string text = randomrootedtext(rng, names);
     auto S = species(text);
     const long B = inst % 10 == 7 ? 0 : 50 + rng() % 100;
