@@ -78,10 +78,12 @@ int smpexplorerec3single(RootedTree& W, std::vector<UnrootedTree*>& genes, ArrTa
 }
 
 // The trees of store in exact, each costed again with the gene trees resolved for it.
+// Cheapest first, while the time limit allows; only those are kept.
 static ArrTab& costedexactly(ArrTab& store, RootedTree& W, std::vector<UnrootedTree*>& genes,
                           ArrTab& exact) {
   for (auto& bucket : store.tab) {
     for (TreeRepr* r : bucket.second) {
+      if (exact.cnt > 0 && searchovertime()) return exact;
       W.replace(r);
       double c = W.initGTS(genes, 0).mut();
       TreeRepr* entry = nullptr;

@@ -1,5 +1,6 @@
 #include "search/searchcontrol.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "store/arrtab.h"
@@ -11,15 +12,25 @@ SearchOutcome searchoutcome;
 
 namespace {
 bool limited = false;
-std::chrono::steady_clock::time_point deadline;
+std::chrono::steady_clock::time_point deadline, graceend;
+
+std::chrono::steady_clock::duration seconds(double s) {
+  return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+      std::chrono::duration<double>(s));
+}
 }  // namespace
 
 void startsearchclock(double limitseconds) {
   limited = limitseconds >= 0;
-  if (limited)
-    deadline = std::chrono::steady_clock::now() +
-               std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                   std::chrono::duration<double>(limitseconds));
+  if (limited) {
+    deadline = std::chrono::steady_clock::now() + seconds(limitseconds);
+    graceend = deadline + seconds(std::max(0.5, 0.1 * limitseconds));
+  }
+}
+
+bool searchovertime() {
+  bool over = stopsignal || (limited && std::chrono::steady_clock::now() >= graceend);
+  return splitacrossprocesses() ? mainprocessdecides(over) : over;
 }
 
 // Under MPI the main process decides, so that every process leaves the search at the same move.

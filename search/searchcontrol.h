@@ -8,6 +8,9 @@
 // search does.
 void startsearchclock(double limitseconds);  // a negative limit: none
 bool searchstop();
+// Past the limit by a tenth of it (half a second at least), or asked to stop by a signal: the
+// work that follows a stopped search (costing its trees exactly) ends too.
+bool searchovertime();
 extern volatile int stopsignal;  // the signal that asked for the stop, 0 none
 
 // What a finished (or stopped) search leaves for the outputs that follow it: the optimal trees

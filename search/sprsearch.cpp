@@ -447,12 +447,15 @@ class SprSearch {
   }
 
   void report() {
-    // Costs met under held resolutions are bounds: the kept trees get their exact ones.
+    // Costs met under held resolutions are bounds: the kept trees get their exact ones, while
+    // the time limit allows (cheapest first), and only those are kept.
     if (anymultiforms())
-      store.recost([&](const std::vector<short>& enc) {
-        prepare(enc);
-        return walk.cost().mut();
-      });
+      store.recost(
+          [&](const std::vector<short>& enc) {
+            prepare(enc);
+            return walk.cost().mut();
+          },
+          [&]() { return !searchovertime(); });
     // A time limit ends the search as planned; a signal cuts it short.
     std::cout << (stopsignal ? "Search stopped" : "OK. Search completed") << std::endl;
     std::cout << "Number of NNI's:" << walk.moves << std::endl;

@@ -88,9 +88,11 @@ void KeptStore::lowerorkeep(const Fingerprint& fp, double cost, const std::vecto
   }
 }
 
-void KeptStore::recost(const std::function<double(const std::vector<short>&)>& cost) {
+void KeptStore::recost(const std::function<double(const std::vector<short>&)>& cost,
+                       const std::function<bool()>& more) {
   std::multimap<double, Entry> again;
   for (auto& kv : kept) {
+    if (!again.empty() && more && !more()) break;
     double c = cost(kv.second.enc);
     again.emplace_hint(again.upper_bound(c), c, std::move(kv.second));
   }

@@ -30,7 +30,10 @@ class KeptStore {
                    Entry*& entry);
   // Every kept tree costed again by cost(encoding), and the optimum taken over the kept trees:
   // for searches whose costs are bounds until the end.
-  void recost(const std::function<double(const std::vector<short>&)>& cost);
+  // While more() holds (asked before each tree but the first), cheapest first; the trees not
+  // costed again are dropped, since their costs are only bounds.
+  void recost(const std::function<double(const std::vector<short>&)>& cost,
+              const std::function<bool()>& more = nullptr);
   // The cheapest kept tree not yet searched from (first kept among equal costs), or null.
   Entry* nextwaiting(double& cost);
   bool seen(const Fingerprint& fp) const { return visited.contains(fp); }
