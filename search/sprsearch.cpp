@@ -252,19 +252,25 @@ class SprSearch {
       }
       if (to >= 0 && !stopped) {
         walk.go(P, pricer.route(to));
-        processed += walk.moves - before;
         if (walk.cost().mut() > least) costerror(least);
         if (offer()) newtrees++;
         best = walk.cost().mut();
-        rotation = static_cast<short>((P + 1) % W.total);
-        if (region) markaround(W, P, sprperturbreach, *region);
-        pollstop();
-        return true;
+        return moved(P, before, processed, region);
       }
       processed += walk.moves - before;
       if (pollstop()) return false;
     }
     return false;
+  }
+
+  // After P moved to a better place: the next pass starts after P, and a region grows
+  // around it. Always true, for the pass to return.
+  bool moved(short P, long before, long& processed, std::vector<char>* region) {
+    processed += walk.moves - before;
+    rotation = static_cast<short>((P + 1) % W.total);
+    if (region) markaround(W, P, sprperturbreach, *region);
+    pollstop();
+    return true;
   }
 
   // Prunes each subtree in turn (those the region marks, when given) and regrafts it within
@@ -292,13 +298,9 @@ class SprSearch {
           radius);
       if (bestplace < best) {
         walk.go(P, place);
-        processed += walk.moves - before;
         if (walk.cost().mut() != bestplace) costerror(bestplace);
         best = bestplace;
-        rotation = static_cast<short>((P + 1) % W.total);
-        if (region) markaround(W, P, sprperturbreach, *region);
-        pollstop();
-        return true;
+        return moved(P, before, processed, region);
       }
       processed += walk.moves - before;
       if (pollstop()) return false;
