@@ -13,6 +13,7 @@
 #include "parallel/processes.h"
 #include "search/bootstrapclades.h"
 #include "search/searchcontrol.h"
+#include "trees/randomdraws.h"
 #include "trees/fatal.h"
 #include "trees/newick.h"
 #include "trees/rootedtree.h"
@@ -69,7 +70,7 @@ std::vector<int> replicate(long r, unsigned long seed, const std::vector<std::ve
       genes.push_back(gtree[g]);
     }
   }
-  srand(static_cast<unsigned>(rng()));
+  seedrandom(static_cast<unsigned>(rng()));
   std::vector<RootedTree*> starts;
   for (const std::vector<int>& t : given) starts.push_back(speciestreeof(t));
   {

@@ -20,6 +20,7 @@
 #include "reconcile/costformat.h"
 #include "reconcile/dlcost.h"
 #include "search/nnisearch.h"
+#include "trees/randomdraws.h"
 #include "trees/fatal.h"
 #include "trees/familiesfile.h"
 #include "trees/genemap.h"
@@ -269,7 +270,7 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
   quotenames = longopt.newick;
   speciesoutgroup = longopt.outgroup;
   runseed = longopt.seedgiven ? static_cast<unsigned>(longopt.seed) : static_cast<unsigned>(time(nullptr));
-  srand(runseed);
+  seedrandom(runseed);
   if (!longopt.familiesfile.empty()) readfamilies(longopt.familiesfile, gtree);
   int c, k = 0;
   double x;

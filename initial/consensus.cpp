@@ -7,6 +7,7 @@
 
 #include "initial/clusters.h"
 #include "initial/randomtree.h"
+#include "trees/randomdraws.h"
 #include "trees/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
@@ -21,7 +22,7 @@ RootedTree* genconsensustree(std::vector<UnrootedTree*>& genetrees) {
   for (UnrootedTree* g : genetrees) {
     // Trees of 4 or fewer leaves draw nothing: the sequence of draws depends on it.
     if (g->leaves <= 4) continue;
-    int r = rand() % 100;
+    int r = drawrandom() % 100;
     if (nniconsprob * 100 > r) chosen.push_back(g);
   }
   ClustersCollection cc;
@@ -31,10 +32,10 @@ RootedTree* genconsensustree(std::vector<UnrootedTree*>& genetrees) {
 
 // Joins two components drawn at random; the first drawn is written first.
 static void joinrandom(std::vector<CC>& list) {
-  size_t i = rand() % list.size();
+  size_t i = drawrandom() % list.size();
   CC a = std::move(list[i]);
   list.erase(list.begin() + i);
-  size_t j = rand() % list.size();
+  size_t j = drawrandom() % list.size();
   CC b = std::move(list[j]);
   list.erase(list.begin() + j);
   a.cluster.insert(b.cluster.begin(), b.cluster.end());

@@ -9,6 +9,7 @@
 #include "search/regraftprice.h"
 #include "search/searchcontrol.h"
 #include "search/sprwalk.h"
+#include "trees/randomdraws.h"
 #include "trees/fatal.h"
 #include "trees/newick.h"
 #include "trees/rootedtree.h"
@@ -159,7 +160,7 @@ RootedTree* greedyspeciestree(std::vector<UnrootedTree*>& genes, std::vector<sho
                               bool priced) {
   const int n = static_cast<int>(order.size());
   if (n == 0) fatal("Cannot create initial species tree");
-  for (int i = n - 1; i > 0; i--) std::swap(order[i], order[rand() % (i + 1)]);
+  for (int i = n - 1; i > 0; i--) std::swap(order[i], order[drawrandom() % (i + 1)]);
   if (n == 1) return speciestreeof({order[0]});
 
   // The gene trees in which each species occurs: only they change when it is added.

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "trees/randomdraws.h"
 #include "trees/fatal.h"
 #include "trees/newick.h"
 #include "trees/rootedtree.h"
@@ -32,10 +33,10 @@ std::vector<int> genrandompost(const short* ids, int count) {
   if (parts.empty()) return {};
   // Removal closes the gap: the index of every later draw depends on it.
   while (parts.size() > 1) {
-    size_t i = rand() % parts.size();
+    size_t i = drawrandom() % parts.size();
     std::vector<int> a = std::move(parts[i]);
     parts.erase(parts.begin() + i);
-    size_t j = rand() % parts.size();
+    size_t j = drawrandom() % parts.size();
     std::vector<int> b = std::move(parts[j]);
     parts.erase(parts.begin() + j);
     a.insert(a.end(), b.begin(), b.end());

@@ -10,6 +10,7 @@
 #endif
 
 #include "parallel/pool.h"
+#include "trees/randomdraws.h"
 
 namespace {
 int rank = 0, count = 1;
@@ -55,7 +56,7 @@ unsigned startparallelwork(int threads, bool seedgiven, unsigned seed) {
   // A seed from the clock is the main process's: every process draws the same numbers.
   if (count > 1 && !seedgiven) {
     seed = static_cast<unsigned>(mainprocessvalue(static_cast<unsigned long>(time(nullptr))));
-    srand(seed);
+    seedrandom(seed);
   }
   return seed;
 }

@@ -10,6 +10,7 @@
 #include "reconcile/costformat.h"
 #include "parallel/processes.h"
 #include "store/arrtab.h"
+#include "trees/randomdraws.h"
 #include "trees/fatal.h"
 #include "trees/rootedtree.h"
 #include "trees/savefile.h"
@@ -102,8 +103,8 @@ void nnitester(RootedTree* s, std::vector<UnrootedTree*>& genes) {
   int info = 0;
   std::string text;
   for (;;) {
-    short a = static_cast<short>(s->leaves + rand() % s->internal);
-    int variant = rand() % 2;
+    short a = static_cast<short>(s->leaves + drawrandom() % s->internal);
+    int variant = drawrandom() % 2;
     if (!s->nni(a, variant, genes, delta, info, text)) continue;
     total = total + delta;
     s->dumpnnistructs(genes, -1, 777);

@@ -7,11 +7,15 @@
 #include <vector>
 
 #include "reconcile/costformat.h"
+#include "search/progress.h"
 #include "search/searchcontrol.h"
+#include "search/searchdriver.h"
+#include "store/bytes.h"
 #include "store/arrtab.h"
 #include "store/treerepr.h"
 #include "trees/fatal.h"
 #include "trees/multigene.h"
+#include "trees/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 
@@ -114,77 +118,165 @@ void checkstarts(std::vector<RootedTree*>& starts) {
   }
 }
 
-void smpexplore2(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& genes,
-                 int maxdepth, bool save) {
-  checkstarts(starts);
+namespace {
+
+// The NNI search as the driver runs it: each start climbed step by step, then the next start
+// the store has not met.
+class NniSearch : public SearchSteps {
+ public:
+  NniSearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& genes, int maxdepth,
+            bool save)
+      : starts(starts), genes(genes), W(*starts[0]), maxdepth(maxdepth), saving(save) {
+    cost = W.initGTS(genes, 1);
+    store.add(encode(W), W.reprlen(), cost.mut(), current);
+    store.add2waiting(current);
+    best = cost.mut();
+  }
+
+  At advance() override {
+    if (phase == Phase::Report) {
+      report();
+      return At::Done;
+    }
+    // A step, and then the next start when the climb is over, up to the next step.
+    climbstep();
+    while (phase == Phase::NextStart) nextstart();
+    return phase == Phase::Report ? At::Ending : At::Boundary;
+  }
+
+  RootedTree& tree() override { return W; }
+  bool stopped() const override { return halted; }
+
+  void mark() override {
+    marked = Marks{phase, step, rotation, remaining, i, moves, best, current};
+  }
+
+  void save(ByteWriter& out) const override {
+    out.put<uint8_t>(static_cast<uint8_t>(marked.phase));
+    out.put<int32_t>(marked.step);
+    out.put<int32_t>(marked.rotation);
+    out.put<int32_t>(marked.remaining);
+    out.put<uint64_t>(marked.i);
+    out.put<int64_t>(marked.moves);
+    out.put(marked.best);
+    out.put<uint64_t>(starts.size());
+    std::vector<short> enc(W.reprlen());
+    for (size_t k = 1; k < starts.size(); k++) {
+      starts[k]->repr(enc.data());
+      out.putvec(enc);
+    }
+    store.savestate(out, {marked.current});
+  }
+
+  void load(ByteReader& in) override {
+    const uint8_t p = in.get<uint8_t>();
+    if (p != static_cast<uint8_t>(Phase::Climb) && p != static_cast<uint8_t>(Phase::Report))
+      in.damaged();
+    phase = static_cast<Phase>(p);
+    step = in.get<int32_t>();
+    rotation = in.get<int32_t>();
+    remaining = in.get<int32_t>();
+    i = in.get<uint64_t>();
+    moves = in.get<int64_t>();
+    best = in.get<double>();
+    const uint64_t n = in.get<uint64_t>();
+    if (n == 0 || i >= n || rotation < 0) in.damaged();
+    for (size_t k = 1; k < starts.size(); k++) delete starts[k];
+    starts.resize(1);
+    for (uint64_t k = 1; k < n; k++) {
+      std::vector<short> enc = in.getvec<short>();
+      if (enc.size() != static_cast<size_t>(W.reprlen())) in.damaged();
+      TreeRepr r(enc.data(), static_cast<int>(enc.size()), 0);
+      starts.push_back(speciestreeof(reprpostorder(r)));
+    }
+    current = store.loadstate(in).at(0);  // in place of the constructor's first tree
+  }
+
+ private:
+  enum class Phase : uint8_t { Climb, NextStart, Report };
+  std::vector<RootedTree*>& starts;
+  std::vector<UnrootedTree*>& genes;
+  RootedTree& W;
+  const int maxdepth;
+  const bool saving;
   ArrTab store;
-  RootedTree& W = *starts[0];
-  DlTotal cost = W.initGTS(genes, 1);
+  TreeRepr* current = nullptr;  // the tree the next step searches from
+  DlTotal cost, delta;
   long moves = 1;
-  DlTotal delta;
   int step = 1;
   int rotation = W.leaves;
-  const int len = W.reprlen();
-  std::vector<short> startbuf(len);
+  int remaining = nnibigsteps;  // -j steps left from trees that did not improve
+  size_t i = 0;                 // the start being climbed
+  double best = 0;
+  bool halted = false;
+  Phase phase = Phase::Climb;
+  struct Marks {
+    Phase phase;
+    int step, rotation, remaining;
+    size_t i;
+    long moves;
+    double best;
+    const TreeRepr* current;
+  } marked{};
 
-  TreeRepr* current = nullptr;
-  store.add(encode(W), len, cost.mut(), current);
-  store.add2waiting(current);
-  double best = cost.mut();
-
-  size_t i = 0;
-  bool stopped = false;
-  while (!stopped) {
-    int remaining = nnibigsteps;
-    for (;;) {
-      if (searchstop()) {
-        stopped = true;
-        break;
-      }
-      if (!current) {
-        std::cout << "No more new trees..." << std::endl;
-        break;
-      }
-      current->expanded = true;
-      std::cout << step << ". " << costtext(current->cost) << "/" << costtext(store.optimal())
-                << "/" << costtext(best) << ". Searching" << std::flush;
-      int processed = 0, newtrees = 0, found = 0;
-      for (int d = 0; d <= maxdepth; d++) {
-        found = smpexplorerec3single(W, genes, store, cost, delta, d, moves, rotation,
-                                     processed, newtrees, best);
-        if (found) break;
-      }
-      std::cout << " (" << processed << " processed/" << newtrees << " new trees)";
-      if (found < 0) {
-        std::cout << " stopped" << std::endl;
-        stopped = true;
-        break;
-      }
-      if (found) {
-        // W already has the shape of the cheaper tree, and cost describes it. Gene trees with
-        // polytomies were held at their resolutions: resolved for W, they can only cost less.
-        std::cout << " new optimal found :)" << std::endl;
-        if (anymultiforms()) {
-          cost = W.initGTS(genes, 0);
-          best = std::min(best, cost.mut());
-        }
-        remaining = nnibigsteps;
-        current = store.getwaiting(1);
-      } else {
-        std::cout << " no improvement" << std::endl;
-        if (remaining == 0) break;
-        remaining--;
-        current = store.getwaiting(1);
-        if (!current) break;
-        W.replace(current);
-        cost = W.initGTS(genes, 0);
-      }
-      step++;
+  void climbstep() {
+    progresssearch(moves, store.optimal());
+    if (searchstop()) return stop();
+    if (!current) {
+      std::cout << "No more new trees..." << std::endl;
+      phase = Phase::NextStart;
+      return;
     }
+    current->expanded = true;
+    stepline(step, current->cost, store.optimal(), best);
+    int processed = 0, newtrees = 0, found = 0;
+    for (int d = 0; d <= maxdepth; d++) {
+      found = smpexplorerec3single(W, genes, store, cost, delta, d, moves, rotation, processed,
+                                   newtrees, best);
+      if (found) break;
+    }
+    if (found < 0) {
+      stepend(processed, newtrees, StepEnd::Stopped);
+      return stop();
+    }
+    if (found) {
+      // W already has the shape of the cheaper tree, and cost describes it. Gene trees with
+      // polytomies were held at their resolutions: resolved for W, they can only cost less.
+      stepend(processed, newtrees, StepEnd::Improved);
+      if (anymultiforms()) {
+        cost = W.initGTS(genes, 0);
+        best = std::min(best, cost.mut());
+      }
+      remaining = nnibigsteps;
+      current = store.getwaiting(1);
+    } else {
+      stepend(processed, newtrees, StepEnd::Unimproved);
+      if (remaining == 0) {
+        phase = Phase::NextStart;
+        return;
+      }
+      remaining--;
+      current = store.getwaiting(1);
+      if (!current) {
+        phase = Phase::NextStart;
+        return;
+      }
+      W.replace(current);
+      cost = W.initGTS(genes, 0);
+    }
+    step++;
+  }
 
-    // The next start tree that the store does not hold yet.
-    bool next = false;
-    while (!stopped && !next && ++i < starts.size()) {
+  void stop() {
+    halted = true;
+    phase = Phase::Report;
+  }
+
+  // The next start tree that the store does not hold yet.
+  void nextstart() {
+    const int len = W.reprlen();
+    std::vector<short> startbuf(len);
+    while (++i < starts.size()) {
       TreeRepr r(starts[i]->repr(startbuf.data()), len, 0);
       W.replace(&r);
       cost = W.initGTS(genes, 0);
@@ -194,21 +286,28 @@ void smpexplore2(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& g
       std::cout << "Initializing next species tree" << std::endl;
       store.add2waiting(entry);
       current = entry;
-      next = true;
+      remaining = nnibigsteps;
+      phase = Phase::Climb;
+      return;
     }
-    if (!next) break;
+    phase = Phase::Report;
   }
 
-  // Costs met under held resolutions are bounds: every stored tree gets its exact one.
-  ArrTab exact;
-  ArrTab& done = anymultiforms() ? costedexactly(store, W, genes, exact) : store;
-  // A stopped search reports and saves what it found as a finished one does; only a signal
-  // makes it say so, a time limit ends it as planned.
-  std::cout << (stopsignal ? "Search stopped" : "OK. Search completed") << std::endl;
-  std::cout << "Number of NNI's:" << moves << std::endl;
-  std::cout << "Unique trees:" << done.cnt << std::endl;
-  std::cout << "Optimal cost:" << costtext(done.optimal()) << std::endl;
-  std::cout << "Number of optimal trees:" << done.optcnt << std::endl;
-  keepoptimal(done);
-  if (save) done.save();
+  void report() {
+    // Costs met under held resolutions are bounds: every stored tree gets its exact one.
+    ArrTab exact;
+    ArrTab& done = anymultiforms() ? costedexactly(store, W, genes, exact) : store;
+    finalreport(moves, done.cnt, done.optimal(), done.optcnt);
+    keepoptimal(done);
+    if (saving) done.save();
+  }
+};
+
+}  // namespace
+
+void smpexplore2(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& genes,
+                 int maxdepth, bool save) {
+  checkstarts(starts);
+  NniSearch search(starts, genes, maxdepth, save);
+  drivesearch(search, 'N', save);
 }

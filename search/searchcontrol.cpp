@@ -2,16 +2,21 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <sstream>
 
 #include "store/arrtab.h"
 #include "store/treerepr.h"
 #include "parallel/processes.h"
+#include "search/progress.h"
 
 volatile int stopsignal = 0;
 SearchOutcome searchoutcome;
 
 namespace {
 bool limited = false;
+bool limitreached = false;  // a search or start ended because the limit came
+double limitgiven = 0;
 std::chrono::steady_clock::time_point deadline, graceend;
 
 std::chrono::steady_clock::duration seconds(double s) {
@@ -22,6 +27,8 @@ std::chrono::steady_clock::duration seconds(double s) {
 
 void startsearchclock(double limitseconds) {
   limited = limitseconds >= 0;
+  limitgiven = limitseconds;
+  limitreached = false;
   if (limited) {
     deadline = std::chrono::steady_clock::now() + seconds(limitseconds);
     graceend = deadline + seconds(std::max(0.5, 0.1 * limitseconds));
@@ -36,8 +43,24 @@ bool searchovertime() {
 // Under MPI the main process decides, so that every process leaves the search at the same move.
 // A search on all gene trees in each process (a bootstrap replicate) decides alone.
 bool searchstop() {
+  pollprogress();
   bool stop = stopsignal || (limited && std::chrono::steady_clock::now() >= deadline);
-  return splitacrossprocesses() ? mainprocessdecides(stop) : stop;
+  if (splitacrossprocesses()) stop = mainprocessdecides(stop);
+  if (stop && !stopsignal) limitreached = true;
+  return stop;
+}
+
+std::string searchendline() {
+  std::ostringstream line;
+  if (stopsignal == SIGINT || stopsignal == SIGTERM)
+    line << "Search stopped by " << (stopsignal == SIGINT ? "SIGINT" : "SIGTERM");
+  else if (stopsignal)
+    line << "Search stopped by signal " << stopsignal;
+  else if (limitreached)
+    line << "Search stopped by the time limit after " << limitgiven << " s";
+  else
+    line << "OK. Search completed";
+  return line.str();
 }
 
 void keepoptimal(ArrTab& store) {

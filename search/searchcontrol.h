@@ -12,6 +12,9 @@ bool searchstop();
 // work that follows a stopped search (costing its trees exactly) ends too.
 bool searchovertime();
 extern volatile int stopsignal;  // the signal that asked for the stop, 0 none
+// The first line of a search's final report: "OK. Search completed", or why it stopped early
+// ("Search stopped by the time limit after N s", "Search stopped by SIGINT").
+std::string searchendline();
 
 // What a finished (or stopped) search leaves for the outputs that follow it: the optimal trees
 // found, as tree text, with their cost, in the order the store lists them.

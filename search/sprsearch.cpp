@@ -11,13 +11,18 @@
 #include "search/fuse.h"
 #include "search/nnisearch.h"
 #include "search/regraftprice.h"
+#include "search/progress.h"
 #include "search/searchcontrol.h"
+#include "search/searchdriver.h"
 #include "search/sprwalk.h"
 #include "store/arrtab.h"
+#include "store/bytes.h"
 #include "store/keptstore.h"
 #include "store/treerepr.h"
+#include "trees/randomdraws.h"
 #include "trees/fatal.h"
 #include "trees/multigene.h"
+#include "trees/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 
@@ -56,7 +61,7 @@ void markaround(const RootedTree& W, short v, int reach, std::vector<char>& regi
 // marks the region around both places.
 void randommove(SprWalk& walk, RootedTree& W, std::vector<char>& region) {
   short P;
-  do P = static_cast<short>(rand() % W.total);
+  do P = static_cast<short>(drawrandom() % W.total);
   while (P == W.root);
   markaround(W, walk.sibling(P), sprperturbreach, region);
   SprPlace chosen;
@@ -64,7 +69,7 @@ void randommove(SprWalk& walk, RootedTree& W, std::vector<char>& region) {
   walk.walk(
       P,
       [&](const SprPlace& here) {
-        if (rand() % ++seen == 0) chosen = here;
+        if (drawrandom() % ++seen == 0) chosen = here;
         return true;
       },
       sprperturbradius);
@@ -72,8 +77,10 @@ void randommove(SprWalk& walk, RootedTree& W, std::vector<char>& region) {
   markaround(W, P, sprperturbreach, region);
 }
 
-// One SPR search: the tree it works on, the store of trees met, and where it stands.
-class SprSearch {
+// One SPR search: the tree it works on, the store of trees met, and where it stands. The
+// driver runs it step by step: each climb step ends at a boundary, and the work between
+// climbs (the next start, fusing, a perturbation) runs on to the next climb's first step.
+class SprSearch : public SearchSteps {
  public:
   SprSearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& genes,
             const SprOptions& o)
@@ -88,27 +95,108 @@ class SprSearch {
     walk.moves = 1;
     offer();
     best = walk.cost().mut();
+    startclimb();
   }
 
-  void run() {
-    for (size_t i = 0; !stopped;) {
-      if (o.fuse) {
-        climb(0, true, nullptr);
-        if (!stopped) fuseoptima();
-      } else {
-        climb(nnibigsteps, false, nullptr);
-      }
-      if (stopped || searchstop() || !nextstart(i)) break;
+  At advance() override {
+    if (phase == Phase::Report) {
+      report();
+      return At::Done;
     }
-    if (o.fuse && !stopped && !searchstop()) {
-      sortoptima();
-      prepare(optima[0].second);
-      best = walk.cost().mut();
-      step++;
-      climb(nnibigsteps, false, nullptr);
+    if (phase == Phase::Climb) climbstep();
+    while (phase != Phase::Climb && phase != Phase::Report) between();
+    return phase == Phase::Report ? At::Ending : At::Boundary;
+  }
+
+  RootedTree& tree() override { return W; }
+  bool stopped() const override { return halted; }
+
+  void mark() override {
+    marked.phase = phase;
+    marked.climbing = climbing;
+    marked.remaining = remaining;
+    marked.step = step;
+    marked.best = best;
+    marked.rotation = rotation;
+    marked.moves = walk.moves;
+    marked.i = i;
+    marked.made = made;
+    marked.round = round;
+    marked.before = before;
+    marked.region = region;
+    marked.steps = steps;
+    marked.optima = optima;
+  }
+
+  void save(ByteWriter& out) const override {
+    const Marks& m = marked;
+    out.put(m.phase);
+    out.put<int32_t>(m.climbing.bigsteps);
+    out.put<uint8_t>(m.climbing.nearonly);
+    out.put<uint8_t>(m.climbing.regioned);
+    out.put(m.climbing.then);
+    out.put<int32_t>(m.remaining);
+    out.put<int32_t>(m.step);
+    out.put(m.best);
+    out.put(m.rotation);
+    out.put<int64_t>(m.moves);
+    out.put<uint64_t>(m.i);
+    out.put<int32_t>(m.made);
+    out.put<int64_t>(m.round);
+    out.put(m.before);
+    out.putvec(m.region);
+    out.putvec(m.steps);
+    out.put<uint64_t>(m.optima.size());
+    for (const auto& opt : m.optima) {
+      out.put(opt.first);
+      out.putvec(opt.second);
     }
-    perturbation();
-    report();
+    out.put<uint64_t>(starts.size());
+    for (size_t k = 1; k < starts.size(); k++) out.putvec(encodingof(*starts[k]));
+    store.save(out);
+    exact.save(out);
+  }
+
+  void load(ByteReader& in) override {
+    phase = in.get<Phase>();
+    climbing.bigsteps = in.get<int32_t>();
+    climbing.nearonly = in.get<uint8_t>();
+    climbing.regioned = in.get<uint8_t>();
+    climbing.then = in.get<Phase>();
+    remaining = in.get<int32_t>();
+    step = in.get<int32_t>();
+    best = in.get<double>();
+    rotation = in.get<short>();
+    walk.moves = in.get<int64_t>();
+    i = in.get<uint64_t>();
+    made = in.get<int32_t>();
+    round = in.get<int64_t>();
+    before = in.get<double>();
+    region = in.getvec<char>();
+    steps = in.getvec<std::pair<short, short>>();
+    optima.clear();
+    for (uint64_t n = in.get<uint64_t>(); n > 0; n--) {
+      double c = in.get<double>();
+      optima.emplace_back(c, in.getvec<short>());
+      if (optima.back().second.size() != static_cast<size_t>(W.reprlen())) in.damaged();
+    }
+    const uint64_t n = in.get<uint64_t>();
+    if ((phase != Phase::Climb && phase != Phase::Report) || n == 0 || i >= n || made < 0 ||
+        rotation < 0 || rotation >= W.total ||
+        (climbing.regioned && region.size() != static_cast<size_t>(W.total)))
+      in.damaged();
+    for (size_t k = 1; k < starts.size(); k++) delete starts[k];
+    starts.resize(1);
+    for (uint64_t k = 1; k < n; k++) {
+      std::vector<short> enc = in.getvec<short>();
+      if (enc.size() != static_cast<size_t>(W.reprlen())) in.damaged();
+      TreeRepr r(enc.data(), static_cast<int>(enc.size()), 0);
+      starts.push_back(speciestreeof(reprpostorder(r)));
+    }
+    store.load(in);
+    exact.load(in);
+    // A perturbation's climb journals its moves, to take them back if it ends dearer.
+    if (climbing.then == Phase::AfterPerturb) walk.record(&steps);
   }
 
  private:
@@ -124,10 +212,45 @@ class SprSearch {
   double best;                        // the cost a step must beat
   int step = 1;
   short rotation = 0;                 // the subtree a pass prunes first
-  bool stopped = false;
+  bool halted = false;
   int made = 0;                       // starts made by o.makestart
   // Local optima of the starts and of the fused trees, with their costs.
   std::vector<std::pair<double, std::vector<short>>> optima;
+
+  // Where the search stands: a climb, or the work that follows one.
+  enum class Phase : uint8_t {
+    Climb, AfterStart, AfterFuseClimb, NextStart, Final, PerturbBegin, PerturbRound,
+    AfterPerturb, Report
+  };
+  struct Climbing {
+    int bigsteps = 0;       // -j steps from kept trees after a step finds nothing
+    bool nearonly = false;  // never the whole neighbourhood
+    bool regioned = false;  // only the subtrees that region marks
+    Phase then = Phase::AfterStart;
+  };
+  Phase phase = Phase::Climb;
+  Climbing climbing;
+  int remaining = 0;  // -j steps left in the climb
+  size_t i = 0;       // the start being climbed
+  long round = 0;     // the perturbation round
+  double before = 0;  // the cost before the round's random moves
+  std::vector<char> region;                   // where the round's climb prunes
+  std::vector<std::pair<short, short>> steps;  // the round's moves, to take back
+  struct Marks {
+    Phase phase;
+    Climbing climbing;
+    int remaining, step;
+    double best;
+    short rotation;
+    long moves;
+    size_t i;
+    int made;
+    long round;
+    double before;
+    std::vector<char> region;
+    std::vector<std::pair<short, short>> steps;
+    std::vector<std::pair<double, std::vector<short>>> optima;
+  } marked{};
 
   // Offers W in its present shape; true when the store had not met it.
   bool offer() {
@@ -135,9 +258,10 @@ class SprSearch {
                      [&](std::vector<short>& enc) { enc = encoding(); }, entry);
   }
 
-  std::vector<short> encoding() {
-    std::vector<short> enc(W.reprlen());
-    W.repr(enc.data());
+  std::vector<short> encoding() { return encodingof(W); }
+  static std::vector<short> encodingof(RootedTree& S) {
+    std::vector<short> enc(S.reprlen());
+    S.repr(enc.data());
     return enc;
   }
 
@@ -150,7 +274,7 @@ class SprSearch {
   void costerror(double expected) {
     exitstream() << "Cost err " << costtext(expected) << " " << costtext(walk.cost().mut())
               << std::endl;
-    save();
+    savestore();
     kelvoraexit(-1);
   }
 
@@ -160,7 +284,7 @@ class SprSearch {
   // cheapest kept trees not yet searched from are costed exactly, and the best of them is taken
   // when it beats the tree. True when one was.
   bool exactneighbour() {
-    if (!anymultiforms() || stopped) return false;
+    if (!anymultiforms() || halted) return false;
     const std::vector<short> here = encoding();
     const Fingerprint herefp = walk.fingerprint();
     std::vector<std::pair<Fingerprint, std::vector<short>>> cands;
@@ -210,11 +334,6 @@ class SprSearch {
     store.lower(walk.fingerprint(), best, entry);
   }
 
-  bool pollstop() {
-    if (searchstop()) stopped = true;
-    return stopped;
-  }
-
   // Prices every place of each subtree in turn (those the region marks, when given) and moves
   // the first subtree that has a place cheaper than the tree. A price keeps each gene tree at
   // its present rooting, an upper bound of the exact cost: a place priced below the tree is
@@ -250,7 +369,7 @@ class SprSearch {
           if (pollstop()) break;
         }
       }
-      if (to >= 0 && !stopped) {
+      if (to >= 0 && !halted) {
         walk.go(P, pricer.route(to));
         if (walk.cost().mut() > least) costerror(least);
         if (offer()) newtrees++;
@@ -308,69 +427,135 @@ class SprSearch {
     return false;
   }
 
-  // Steps from W until no step improves it; with bigsteps, that many more steps go on from the
-  // cheapest kept trees not yet searched from. A near climb never tries the whole neighbourhood.
-  // A region limits the subtrees pruned to those it marks, and grows around each improvement.
-  void climb(int bigsteps, bool nearonly, std::vector<char>* region) {
-    int remaining = bigsteps;
-    for (;;) {
-      if (pollstop()) return;
-      if (offer(), entry) entry->expanded = true;
-      std::cout << step << ". " << costtext(walk.cost().mut()) << "/"
-                << costtext(store.optimal()) << "/" << costtext(best) << ". Searching"
-                << std::flush;
-      long processed = 0, newtrees = 0;
-      int pruned = 0;
-      // Every subtree walked near its place, where most improvements are and a place costs
-      // little, and the whole neighbourhood only when that finds nothing. With o.priced every
-      // place of every subtree is priced instead, the best few costed exactly, and the walk
-      // confirms each step that finds nothing.
-      bool found = false;
-      if (!o.priced) {
-        found = pass(sprnearradius, region, processed, newtrees, pruned);
-        if (!found && !stopped && !nearonly) found = pass(-1, region, processed, newtrees, pruned);
-      } else {
-        found = pricedpass(region, processed, newtrees, pruned);
-        // The walk confirms a local optimum. Left out for trees costlier than the best met (as
-        // -j steps go on from), it ended guigo16 seed 3 at 281 instead of 278.
-        if (!found && !stopped)
-          found = pass(nearonly ? sprnearradius : -1, region, processed, newtrees, pruned);
-      }
-      if (!found && !stopped) found = exactneighbour();
-      std::cout << " (" << processed << " processed/" << newtrees << " new trees)";
-      if (stopped) {
-        std::cout << " stopped" << std::endl;
-        return;
-      }
-      if (found) {
-        std::cout << " new optimal found :)" << std::endl;
-        resolveagain();
-        remaining = bigsteps;
-      } else {
-        std::cout << " no improvement" << std::endl;
-        if (remaining == 0) return;
-        remaining--;
-        double cost;
-        KeptStore::Entry* next = store.nextwaiting(cost);
-        if (!next) return;
-        prepare(next->enc);
-      }
-      step++;
+  // Begins a climb: steps from W until no step improves it; with bigsteps, that many more
+  // steps go on from the cheapest kept trees not yet searched from. A near climb never tries
+  // the whole neighbourhood. A regioned climb prunes only the subtrees region marks, and the
+  // region grows around each improvement. Then the search goes on to then.
+  void beginclimb(int bigsteps, bool nearonly, bool regioned, Phase then) {
+    climbing = Climbing{bigsteps, nearonly, regioned, then};
+    remaining = bigsteps;
+    phase = Phase::Climb;
+  }
+
+  // The climb of a start: near only, when its optimum is to be fused with the others'.
+  void startclimb() {
+    if (o.fuse)
+      beginclimb(0, true, false, Phase::AfterStart);
+    else
+      beginclimb(nnibigsteps, false, false, Phase::AfterStart);
+  }
+
+  bool pollstop() {
+    progresssearch(walk.moves, store.optimal());
+    if (searchstop()) halted = true;
+    return halted;
+  }
+
+  // One step of the climb.
+  void climbstep() {
+    if (pollstop()) return endclimb();
+    if (offer(), entry) entry->expanded = true;
+    stepline(step, walk.cost().mut(), store.optimal(), best);
+    long processed = 0, newtrees = 0;
+    int pruned = 0;
+    std::vector<char>* within = climbing.regioned ? &region : nullptr;
+    // Every subtree walked near its place, where most improvements are and a place costs
+    // little, and the whole neighbourhood only when that finds nothing. With o.priced every
+    // place of every subtree is priced instead, the best few costed exactly, and the walk
+    // confirms each step that finds nothing.
+    bool found = false;
+    if (!o.priced) {
+      found = pass(sprnearradius, within, processed, newtrees, pruned);
+      if (!found && !halted && !climbing.nearonly)
+        found = pass(-1, within, processed, newtrees, pruned);
+    } else {
+      found = pricedpass(within, processed, newtrees, pruned);
+      // The walk confirms a local optimum. Left out for trees costlier than the best met (as
+      // -j steps go on from), it ended guigo16 seed 3 at 281 instead of 278.
+      if (!found && !halted)
+        found = pass(climbing.nearonly ? sprnearradius : -1, within, processed, newtrees, pruned);
+    }
+    if (!found && !halted) found = exactneighbour();
+    if (halted) {
+      stepend(processed, newtrees, StepEnd::Stopped);
+      return endclimb();
+    }
+    if (found) {
+      stepend(processed, newtrees, StepEnd::Improved);
+      resolveagain();
+      remaining = climbing.bigsteps;
+    } else {
+      stepend(processed, newtrees, StepEnd::Unimproved);
+      if (remaining == 0) return endclimb();
+      remaining--;
+      double cost;
+      KeptStore::Entry* next = store.nextwaiting(cost);
+      if (!next) return endclimb();
+      prepare(next->enc);
+    }
+    step++;
+  }
+
+  void endclimb() { phase = climbing.then; }
+
+  // The work between climbs, one piece at a time, up to the next climb or the report.
+  void between() {
+    switch (phase) {
+      case Phase::AfterStart:
+        if (o.fuse && !halted)
+          fuseoptima();
+        else
+          phase = Phase::NextStart;
+        break;
+      case Phase::AfterFuseClimb:
+        optima.emplace_back(walk.cost().mut(), encoding());
+        phase = Phase::NextStart;
+        break;
+      case Phase::NextStart:
+        if (halted || searchstop() || !nextstart())
+          phase = Phase::Final;
+        else
+          startclimb();
+        break;
+      case Phase::Final:
+        // The best fused tree climbed over the whole neighbourhood.
+        phase = Phase::PerturbBegin;
+        if (o.fuse && !halted && !searchstop()) {
+          sortoptima();
+          prepare(optima[0].second);
+          best = walk.cost().mut();
+          step++;
+          beginclimb(nnibigsteps, false, false, Phase::PerturbBegin);
+        }
+        break;
+      case Phase::PerturbBegin:
+        if (o.perturb > 0 && !halted && walk.cost().mut() != store.optimal())
+          prepare(store.trees().begin()->second.enc);
+        round = 1;
+        phase = Phase::PerturbRound;
+        break;
+      case Phase::PerturbRound:
+        perturbround();
+        break;
+      case Phase::AfterPerturb:
+        afterperturb();
+        break;
+      case Phase::Climb:
+      case Phase::Report:
+        break;
     }
   }
 
   // Prepares the next start tree that the store has not met yet, making one when the given
   // ones are used up; false when there is none.
-  bool nextstart(size_t& i) {
+  bool nextstart() {
     for (;;) {
       if (++i == starts.size()) {
         if (made == o.laterstarts || searchstop()) return false;
         starts.push_back(o.makestart());
         made++;
       }
-      std::vector<short> enc(W.reprlen());
-      starts[i]->repr(enc.data());
-      prepare(enc);
+      prepare(encodingof(*starts[i]));
       best = walk.cost().mut();
       if (!offer()) continue;
       std::cout << "Initializing next species tree" << std::endl;
@@ -387,13 +572,14 @@ class SprSearch {
   // cheapest first: each candidate cheaper than the fused tree so far replaces it. A fused tree
   // is climbed and becomes an optimum too.
   void fuseoptima() {
+    phase = Phase::NextStart;
     optima.emplace_back(walk.cost().mut(), encoding());
     sortoptima();
     std::vector<short> fused = optima[0].second;
     double cost = optima[0].first;
     bool improved = false;
-    for (size_t k = 1; k < optima.size() && !stopped; k++) {
-      for (bool again = true; again && !stopped;) {
+    for (size_t k = 1; k < optima.size() && !halted; k++) {
+      for (bool again = true; again && !halted;) {
         again = false;
         for (const auto& cand : fusecandidates(fused, optima[k].second)) {
           prepare(cand);
@@ -409,43 +595,48 @@ class SprSearch {
         }
       }
     }
-    if (!improved || stopped) return;
+    if (!improved || halted) return;
     prepare(fused);
     best = cost;
     step++;
-    climb(0, true, nullptr);
-    optima.emplace_back(walk.cost().mut(), encoding());
+    beginclimb(0, true, false, Phase::AfterFuseClimb);
   }
 
   // Iterated local search: random SPR moves kick the best tree out of its local optimum and a
   // climb near them follows. A result no worse is kept; otherwise the moves are taken back.
-  void perturbation() {
-    if (o.perturb > 0 && !stopped && walk.cost().mut() != store.optimal())
-      prepare(store.trees().begin()->second.enc);
-    std::vector<std::pair<short, short>> steps;
-    std::vector<char> region;
-    for (long r = 1; r <= o.perturb && !stopped && !searchstop(); r++) {
-      const double before = walk.cost().mut();
-      region.assign(W.total, 0);
-      walk.record(&steps);
-      for (int k = 0; k < sprperturbmoves; k++) randommove(walk, W, region);
-      best = walk.cost().mut();
-      std::cout << "Perturbation " << r << ": " << costtext(best) << std::endl;
-      step++;
-      climb(0, true, &region);
-      walk.record(nullptr);
-      if (stopped) break;  // the store holds the best tree; taking moves back would only cost time
-      if (walk.cost().mut() <= before) {
-        steps.clear();
-      } else {
-        walk.undo(steps);
-        // Taken back under resolutions made on the way, the cost is a bound until resolved.
-        if (anymultiforms())
-          resolveagain();
-        else if (walk.cost().mut() != before)
-          costerror(before);
-      }
+  void perturbround() {
+    if (!(round <= o.perturb && !halted && !searchstop())) {
+      phase = Phase::Report;
+      return;
     }
+    before = walk.cost().mut();
+    region.assign(W.total, 0);
+    walk.record(&steps);
+    for (int k = 0; k < sprperturbmoves; k++) randommove(walk, W, region);
+    best = walk.cost().mut();
+    std::cout << "Perturbation " << round << ": " << costtext(best) << std::endl;
+    step++;
+    beginclimb(0, true, true, Phase::AfterPerturb);
+  }
+
+  void afterperturb() {
+    walk.record(nullptr);
+    if (halted) {  // the store holds the best tree; taking moves back would only cost time
+      phase = Phase::Report;
+      return;
+    }
+    if (walk.cost().mut() <= before) {
+      steps.clear();
+    } else {
+      walk.undo(steps);
+      // Taken back under resolutions made on the way, the cost is a bound until resolved.
+      if (anymultiforms())
+        resolveagain();
+      else if (walk.cost().mut() != before)
+        costerror(before);
+    }
+    round++;
+    phase = Phase::PerturbRound;
   }
 
   void report() {
@@ -458,16 +649,11 @@ class SprSearch {
             return walk.cost().mut();
           },
           [&]() { return !searchovertime(); });
-    // A time limit ends the search as planned; a signal cuts it short.
-    std::cout << (stopsignal ? "Search stopped" : "OK. Search completed") << std::endl;
-    std::cout << "Number of NNI's:" << walk.moves << std::endl;
-    std::cout << "Unique trees:" << store.unique() << std::endl;
-    std::cout << "Optimal cost:" << costtext(store.optimal()) << std::endl;
-    std::cout << "Number of optimal trees:" << store.optcount() << std::endl;
-    save();
+    finalreport(walk.moves, store.unique(), store.optimal(), store.optcount());
+    savestore();
   }
 
-  void save() {
+  void savestore() {
     ArrTab tab;
     for (auto& kv : store.trees()) {
       std::vector<short> enc = kv.second.enc;
@@ -484,5 +670,6 @@ class SprSearch {
 void sprsearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& genes,
                const SprOptions& o) {
   checkstarts(starts);
-  SprSearch(starts, genes, o).run();
+  SprSearch search(starts, genes, o);
+  drivesearch(search, 'S', o.save);
 }

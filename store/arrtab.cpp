@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "reconcile/costformat.h"
+#include "store/bytes.h"
 #include "parallel/processes.h"
 #include "trees/fatal.h"
 #include "trees/savefile.h"
@@ -103,10 +104,85 @@ void ArrTab::save() {
   std::cout << name << " saved" << std::endl;
 }
 
-ArrTab::~ArrTab() {
+ArrTab::~ArrTab() { clear(); }
+
+void ArrTab::clear() {
   for (auto& bucket : tab)
     for (TreeRepr* r : bucket.second) {
       delete[] r->arr;
       delete r;
     }
+  tab.clear();
+  index.clear();
+  waiting = decltype(waiting)();
+  cnt = optcnt = 0;
+  optcost = 0;
+}
+
+namespace {
+// The queue's array, in heap order: ties of cost leave it in the order pushes made, which
+// loading must keep.
+struct WaitingQueue : std::priority_queue<TreeRepr*, std::vector<TreeRepr*>, treereprcomp> {
+  static std::vector<TreeRepr*>& of(std::priority_queue<TreeRepr*, std::vector<TreeRepr*>, treereprcomp>& q) {
+    return q.*(&WaitingQueue::c);
+  }
+};
+}  // namespace
+
+void ArrTab::savestate(ByteWriter& out, const std::vector<const TreeRepr*>& named) const {
+  std::unordered_map<const TreeRepr*, int64_t> place;
+  out.put<uint64_t>(tab.size());
+  for (const auto& bucket : tab) {
+    out.put(bucket.first);
+    out.put<uint64_t>(bucket.second.size());
+    for (const TreeRepr* r : bucket.second) {
+      place.emplace(r, static_cast<int64_t>(place.size()));
+      out.put<int32_t>(r->len);
+      out.putvec(std::vector<short>(r->arr, r->arr + r->len));
+      out.put<uint8_t>(r->expanded);
+    }
+  }
+  out.put<int32_t>(cnt);
+  out.put<int32_t>(optcnt);
+  out.put(optcost);
+  auto placeof = [&](const TreeRepr* r) { return r ? place.at(r) : int64_t(-1); };
+  auto& queue = WaitingQueue::of(const_cast<ArrTab*>(this)->waiting);
+  out.put<uint64_t>(queue.size());
+  for (const TreeRepr* r : queue) out.put(placeof(r));
+  out.put<uint64_t>(named.size());
+  for (const TreeRepr* r : named) out.put(placeof(r));
+}
+
+std::vector<TreeRepr*> ArrTab::loadstate(ByteReader& in) {
+  clear();
+  std::vector<TreeRepr*> all;
+  for (uint64_t b = in.get<uint64_t>(); b > 0; b--) {
+    double cost = in.get<double>();
+    for (uint64_t n = in.get<uint64_t>(); n > 0; n--) {
+      int32_t len = in.get<int32_t>();
+      std::vector<short> arr = in.getvec<short>();
+      if (len < 0 || arr.size() != static_cast<size_t>(len)) in.damaged();
+      TreeRepr* r = nullptr;
+      add(arr.data(), len, cost, r);
+      if (!r) in.damaged();
+      r->expanded = in.get<uint8_t>();
+      all.push_back(r);
+    }
+  }
+  cnt = in.get<int32_t>();
+  optcnt = in.get<int32_t>();
+  optcost = in.get<double>();
+  auto at = [&](int64_t k) -> TreeRepr* {
+    if (k < -1 || k >= static_cast<int64_t>(all.size())) in.damaged();
+    return k < 0 ? nullptr : all[k];
+  };
+  auto& queue = WaitingQueue::of(waiting);
+  queue.clear();
+  for (uint64_t n = in.get<uint64_t>(); n > 0; n--) {
+    queue.push_back(at(in.get<int64_t>()));
+    if (!queue.back()) in.damaged();
+  }
+  std::vector<TreeRepr*> named;
+  for (uint64_t n = in.get<uint64_t>(); n > 0; n--) named.push_back(at(in.get<int64_t>()));
+  return named;
 }

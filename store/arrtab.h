@@ -9,6 +9,9 @@
 
 #include "store/treerepr.h"
 
+class ByteWriter;
+class ByteReader;
+
 class ArrTab {
  public:
   std::map<double, std::vector<TreeRepr*>> tab;  // buckets by exact cost, entries in insertion order
@@ -30,6 +33,11 @@ class ArrTab {
   TreeRepr* getwaiting(int pop);
   double optimal() { return optcost; }
   void save();
+  void clear();  // every tree gone; the names saved stay
+  // The whole store and its waiting queue, and back (checkpoints): a loaded store goes on as
+  // the saved one would. named: trees the caller holds (null allowed), given back on load.
+  void savestate(ByteWriter& out, const std::vector<const TreeRepr*>& named) const;
+  std::vector<TreeRepr*> loadstate(ByteReader& in);
 };
 
 std::ostream& operator<<(std::ostream& out, ArrTab& t);

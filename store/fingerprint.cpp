@@ -1,5 +1,7 @@
 #include "store/fingerprint.h"
 
+#include "store/bytes.h"
+
 #include "trees/postorder.h"
 #include "trees/rootedtree.h"
 
@@ -85,6 +87,18 @@ bool FingerprintSet::insert(const Fingerprint& fp) {
       return true;
     }
   }
+}
+
+void FingerprintSet::save(ByteWriter& out) const {
+  out.putvec(slots);
+  out.put<uint64_t>(count);
+  out.put<uint8_t>(haszero);
+}
+
+void FingerprintSet::load(ByteReader& in) {
+  slots = in.getvec<Fingerprint>();
+  count = in.get<uint64_t>();
+  haszero = in.get<uint8_t>();
 }
 
 void FingerprintSet::grow() {

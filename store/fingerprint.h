@@ -13,6 +13,8 @@ struct Fingerprint {
 };
 
 class RootedTree;
+class ByteWriter;
+class ByteReader;
 
 // A 64-bit mix with good avalanche, for hashing ids.
 uint64_t splitmix(uint64_t x);
@@ -39,6 +41,9 @@ class FingerprintSet {
   bool insert(const Fingerprint& fp);
   bool contains(const Fingerprint& fp) const;
   size_t size() const { return count; }
+  // The set as it is, slots and all, and back (checkpoints).
+  void save(ByteWriter& out) const;
+  void load(ByteReader& in);
 
  private:
   std::vector<Fingerprint> slots;  // an all-zero slot is empty; a zero fingerprint is kept apart

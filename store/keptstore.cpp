@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "store/bytes.h"
 #include "trees/fatal.h"
 
 bool KeptStore::add(const Fingerprint& fp, double cost,
@@ -100,4 +101,34 @@ void KeptStore::recost(const std::function<double(const std::vector<short>&)>& c
   if (kept.empty()) return;
   optcost = kept.begin()->first;
   optcnt = static_cast<long>(kept.count(optcost));
+}
+
+void KeptStore::save(ByteWriter& out) const {
+  out.put<int64_t>(limit);
+  visited.save(out);
+  out.put<uint64_t>(kept.size());
+  for (const auto& kv : kept) {
+    out.put(kv.first);
+    out.putvec(kv.second.enc);
+    out.put(kv.second.fp);
+    out.put<uint8_t>(kv.second.expanded);
+  }
+  out.put(optcost);
+  out.put<int64_t>(optcnt);
+}
+
+void KeptStore::load(ByteReader& in) {
+  limit = in.get<int64_t>();
+  visited.load(in);
+  kept.clear();
+  for (uint64_t n = in.get<uint64_t>(); n > 0; n--) {
+    double cost = in.get<double>();
+    // Equal costs keep their order: each goes after those already in.
+    auto it = kept.emplace_hint(kept.end(), cost, Entry());
+    it->second.enc = in.getvec<short>();
+    it->second.fp = in.get<Fingerprint>();
+    it->second.expanded = in.get<uint8_t>();
+  }
+  optcost = in.get<double>();
+  optcnt = in.get<int64_t>();
 }

@@ -5,6 +5,9 @@
 
 #include "store/fingerprint.h"
 
+class ByteWriter;
+class ByteReader;
+
 // The store of a search that visits far more trees than it can keep: a fingerprint of every
 // tree met, for the "seen" test and the counts, and whole encodings of the best `limit` trees
 // only, which are also the trees the search may go on from.
@@ -43,6 +46,9 @@ class KeptStore {
   long unique() const { return static_cast<long>(visited.size()); }
   long optcount() const { return optcnt; }
   double optimal() const { return optcost; }
+  // The whole store, and back (checkpoints): a loaded store goes on as the saved one would.
+  void save(ByteWriter& out) const;
+  void load(ByteReader& in);
 
  private:
   long limit;

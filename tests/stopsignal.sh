@@ -26,7 +26,7 @@ check() {  # signal expected-status
   report() { echo "=== SIG$sig: $*"; fail=1; }
   [ "$status" = "$want" ] || report "exit status $status, expected $want"
   [ "$(cat err.txt)" = "Search interrupted" ] || report "standard error: $(cat err.txt)"
-  grep -qx "Search stopped" out.txt || report "no \"Search stopped\" line"
+  grep -qx "Search stopped by SIG$sig" out.txt || report "no \"Search stopped by SIG$sig\" line"
   grep -qx "OK. Search completed" out.txt && report "reported as completed"
   tail -1 out.txt | grep -qx "stopped.kv.txt saved" || report "no save reported"
   # Every tree found so far, each line a cost and a tree; the optimal ones also in Newick.
