@@ -60,6 +60,11 @@ const LongOption table[] = {
     {"bootstrap", true,
      [](const char* n, const char* v) { longopt.bootstrap = wholenumber(n, v, 1, 1000000); }},
     {"priced", false, [](const char*, const char*) { longopt.priced = true; }},
+    {"checkpoint", true, [](const char*, const char* v) { longopt.checkpoint = v; }},
+    {"checkpoint-every", true,
+     [](const char* n, const char* v) { longopt.checkpointevery = seconds(n, v); }},
+    {"resume", true, [](const char*, const char* v) { longopt.resume = v; }},
+    {"progress", false, [](const char*, const char*) { longopt.progress = true; }},
     {"threads", true,
      [](const char* n, const char* v) { longopt.threads = (int)wholenumber(n, v, 0, 4096); }},
     {"newick", false, [](const char*, const char*) { longopt.newick = true; }},
@@ -132,8 +137,14 @@ void readlongoptions(int& argc, char** argv) {
       fatal("Option --" + name + " takes no value");
     }
     found->set(found->name, value.c_str());
-    longopt.line += " --" + name;
-    if (found->takesvalue) longopt.line += " " + value;
+    std::string said = " --" + name;
+    if (found->takesvalue) said += " " + value;
+    longopt.line += said;
+    static const char* const changeable[] = {"time-limit", "threads", "progress", "checkpoint",
+                                             "checkpoint-every", "resume"};
+    bool change = false;
+    for (const char* c : changeable) change = change || name == c;
+    if (!change) longopt.resumeline += said;
   }
   argv[kept] = nullptr;
   argc = kept;

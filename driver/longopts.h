@@ -15,6 +15,11 @@ struct LongOptions {
   long perturb = 0;          // --perturb N: rounds of random moves and climbs after --spr
   bool fuse = false;         // --fuse: fuse the local optima of the --spr starts
   bool priced = false;       // --priced: an --spr step prices every regraft first
+  // Long runs.
+  std::string checkpoint;    // --checkpoint FILE
+  double checkpointevery = 300;  // --checkpoint-every SECONDS
+  std::string resume;        // --resume FILE
+  bool progress = false;     // --progress
   // Parallel work.
   int threads = 1;           // --threads N (0: all cores)
   // Input.
@@ -36,6 +41,9 @@ struct LongOptions {
   long bootstrap = 0;        // --bootstrap N: replicate collections searched after -Y
   // Text for the invocation log: the long options as given.
   std::string line;
+  // The same less the options a resumed run may change (time limit, threads, progress,
+  // checkpoints): what a checkpoint is resumed by.
+  std::string resumeline;
 };
 
 extern LongOptions longopt;

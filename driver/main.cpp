@@ -23,6 +23,8 @@ int main(int argc, char** argv) {
     for (RootedTree* S : stree) checkgenespecies(*S, gtree);
   if (longopt.bootstrap > 0 && !searchruns(opt))
     fatal("--bootstrap needs -Y: each replicate collection is searched as the collection was");
+  if ((!longopt.checkpoint.empty() || !longopt.resume.empty()) && !searchruns(opt))
+    fatal("--checkpoint and --resume save and continue a search: give -Y");
   savelog(opt.line);
   printtrees(opt, stree, gtree);
   if (opt.costreport) costreport(opt, stree, gtree);

@@ -1,5 +1,7 @@
 #include "driver/runmode.h"
 
+#include <unistd.h>
+
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -18,7 +20,9 @@
 #include "reconcile/costformat.h"
 #include "parallel/processes.h"
 #include "search/nnidiag.h"
+#include "search/checkpoint.h"
 #include "search/nnisearch.h"
+#include "search/progress.h"
 #include "search/searchcontrol.h"
 #include "search/sprsearch.h"
 #include "store/arrtab.h"
@@ -26,6 +30,7 @@
 #include "trees/fatal.h"
 #include "trees/newick.h"
 #include "trees/rootedtree.h"
+#include "trees/savefile.h"
 #include "trees/species.h"
 #include "trees/unrootedtree.h"
 
@@ -60,22 +65,28 @@ void searchcollection(std::vector<RootedTree*>& stree, std::vector<UnrootedTree*
   // Each process counts the clusters of its share of the gene trees for the starts, and
   // keeps the search rows of that share only; a replicate runs whole in one process.
   splitoverprocesses(!replicate);
-  for (int i = 0; i < nniconstrees; i++) {
-    RootedTree* s = genconsensustree(gtree);
-    if (!s) fatal("Cannot create initial species tree");
-    stree.push_back(s);
-  }
-  for (int i = 0; i < nnirandomtrees; i++) {
-    RootedTree* s = randspeciestree();
-    if (!s) fatal("Cannot create initial random species tree");
-    stree.push_back(s);
-  }
   // A fusing search makes its stepwise-addition starts as it goes: at least one first.
+  const bool anystart = !stree.empty() || nniconstrees > 0 || nnirandomtrees > 0;
   SprOptions spr;
-  if (longopt.spr && longopt.fuse)
-    spr.laterstarts = std::max(0, longopt.greedy - (stree.empty() ? 1 : 0));
-  for (int i = spr.laterstarts; i < longopt.greedy; i++)
-    stree.push_back(greedyspeciestree(gtree));
+  if (longopt.spr && longopt.fuse) spr.laterstarts = std::max(0, longopt.greedy - (anystart ? 0 : 1));
+  if (!replicate && !checkpointing.resume.empty()) {
+    // The saved search holds its starts: none is made again.
+    for (RootedTree* S : stree) delete S;
+    stree.assign(1, resumedtree());
+  } else {
+    for (int i = 0; i < nniconstrees; i++) {
+      RootedTree* s = genconsensustree(gtree);
+      if (!s) fatal("Cannot create initial species tree");
+      stree.push_back(s);
+    }
+    for (int i = 0; i < nnirandomtrees; i++) {
+      RootedTree* s = randspeciestree();
+      if (!s) fatal("Cannot create initial random species tree");
+      stree.push_back(s);
+    }
+    for (int i = spr.laterstarts; i < longopt.greedy; i++)
+      stree.push_back(greedyspeciestree(gtree));
+  }
   spr.makestart = [&gtree]() { return greedyspeciestree(gtree); };
   if (longopt.keep > 0) spr.keep = longopt.keep;
   spr.perturb = longopt.perturb;
@@ -86,6 +97,22 @@ void searchcollection(std::vector<RootedTree*>& stree, std::vector<UnrootedTree*
     sprsearch(stree, gtree, spr);
   else
     smpexplore2(stree, gtree, nnimaxdepth, !replicate);
+}
+
+// Checkpoints of a search: to --checkpoint FILE, or on to the file a run resumes from.
+static void setcheckpoints(const Options& opt) {
+  checkpointing.file = longopt.checkpoint.empty() ? longopt.resume : longopt.checkpoint;
+  checkpointing.every = longopt.checkpointevery;
+  checkpointing.resume = longopt.resume;
+  // The short options as given, then the long ones less those a resumed run may change.
+  std::string shortones = opt.line;
+  if (shortones.size() >= longopt.line.size() &&
+      shortones.compare(shortones.size() - longopt.line.size(), std::string::npos, longopt.line) == 0)
+    shortones.resize(shortones.size() - longopt.line.size());
+  checkpointing.command = shortones + longopt.resumeline;
+  // Another run's file is not replaced by mistake; the file resumed from is this run's.
+  if (!longopt.checkpoint.empty() && longopt.checkpoint != longopt.resume)
+    checknamed(longopt.checkpoint);
 }
 
 void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<UnrootedTree*>& gtree) {
@@ -105,11 +132,14 @@ void runmode(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unrooted
   } else if (opt.search) {
     checkoutputs();
     checkbootstrapoutputs();
+    setcheckpoints(opt);
     catchstopsignals();
     // The limit bounds the run: building the start trees counts too.
     startsearchclock(longopt.timelimit);
+    startprogress(longopt.progress || isatty(2));
     // A seed from the clock is said, so that a good run can be repeated (the log has it too).
-    if (longopt.spr && !longopt.seedgiven && mainprocess())
+    // A resumed run goes on with the seed it was saved with.
+    if (longopt.spr && !longopt.seedgiven && longopt.resume.empty() && mainprocess())
       std::cerr << "Seed " << runseed << " (--seed " << runseed << " repeats this run)" << std::endl;
     if (longopt.spr) sprdefaults(opt, stree, gtree);
     if (stree.empty() && nniconstrees == 0 && nnirandomtrees == 0 && longopt.greedy < 0) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "initial/randomtree.h"
+#include "search/progress.h"
 #include "search/regraftprice.h"
 #include "search/searchcontrol.h"
 #include "search/sprwalk.h"
@@ -179,6 +180,7 @@ RootedTree* greedyspeciestree(std::vector<UnrootedTree*>& genes, std::vector<sho
   std::vector<int> current{order[0], order[1], POSTJOIN};
   for (int k = 2; k < n; k++) {
     const short t = order[k];
+    progressplacing(k, n);
     // Past a time limit or after a signal the rest go above the root, unsearched: the search
     // that follows stops at once and saves a tree of every species.
     if (searchstop()) {

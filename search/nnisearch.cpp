@@ -180,7 +180,7 @@ class NniSearch : public SearchSteps {
     moves = in.get<int64_t>();
     best = in.get<double>();
     const uint64_t n = in.get<uint64_t>();
-    if (n == 0 || i >= n || rotation < 0) in.damaged();
+    if (n == 0 || i > n || rotation < 0) in.damaged();
     for (size_t k = 1; k < starts.size(); k++) delete starts[k];
     starts.resize(1);
     for (uint64_t k = 1; k < n; k++) {

@@ -181,7 +181,7 @@ class SprSearch : public SearchSteps {
       if (optima.back().second.size() != static_cast<size_t>(W.reprlen())) in.damaged();
     }
     const uint64_t n = in.get<uint64_t>();
-    if ((phase != Phase::Climb && phase != Phase::Report) || n == 0 || i >= n || made < 0 ||
+    if ((phase != Phase::Climb && phase != Phase::Report) || n == 0 || i > n || made < 0 ||
         rotation < 0 || rotation >= W.total ||
         (climbing.regioned && region.size() != static_cast<size_t>(W.total)))
       in.damaged();
