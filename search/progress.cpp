@@ -1,11 +1,11 @@
 #include "search/progress.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 
 #include "parallel/processes.h"
-#include "reconcile/costformat.h"
 
 namespace {
 
@@ -59,7 +59,10 @@ void pollprogress() {
     if (moves < lastmoves) lastmoves = 0;  // another search's count (a replicate's)
     char rate[32];
     snprintf(rate, sizeof rate, "%.0f", (moves - lastmoves) / interval);
-    std::cerr << ", best " << costtext(best) << ", " << rate << " moves/s";
+    // In full: the line is read by people watching a cost fall in its last digits.
+    char cost[64];
+    snprintf(cost, sizeof cost, best == std::floor(best) ? "%.0f" : "%.6f", best);
+    std::cerr << ", best " << cost << ", " << rate << " moves/s";
     lastmoves = moves;
   } else {
     std::cerr << ", start tree: " << placed << " of " << of << " species placed";
