@@ -297,9 +297,7 @@ class NniSearch : public SearchSteps {
     // Costs met under held resolutions are bounds: every stored tree gets its exact one.
     ArrTab exact;
     ArrTab& done = anymultiforms() ? costedexactly(store, W, genes, exact) : store;
-    finalreport(moves, done.cnt, done.optimal(), done.optcnt);
-    keepoptimal(done);
-    if (saving) done.save();
+    finishsearch(moves, done, saving);
   }
 };
 

@@ -5,7 +5,7 @@
 #include <csignal>
 #include <sstream>
 
-#include "store/arrtab.h"
+#include "store/searchstore.h"
 #include "store/treerepr.h"
 #include "parallel/processes.h"
 #include "search/progress.h"
@@ -63,13 +63,18 @@ std::string searchendline() {
   return line.str();
 }
 
-void keepoptimal(ArrTab& store) {
+void keepoptimal(const SearchStore& store) {
   searchoutcome.optimal.clear();
   searchoutcome.trees.clear();
-  if (!store.tab.empty())
-    for (TreeRepr* r : store.tab.begin()->second) {
-      searchoutcome.optimal.emplace_back(r->cost, to_string(*r));
-      searchoutcome.trees.push_back(reprpostorder(*r));
-    }
+  bool first = true;
+  double least = 0;
+  store.eachtree([&](double cost, const short* enc, int len) {
+    if (first) least = cost;
+    first = false;
+    if (cost != least) return;
+    TreeRepr r(const_cast<short*>(enc), len, cost);
+    searchoutcome.optimal.emplace_back(cost, to_string(r));
+    searchoutcome.trees.push_back(reprpostorder(r));
+  });
   searchoutcome.done = true;
 }

@@ -25,6 +25,6 @@ struct SearchOutcome {
 };
 extern SearchOutcome searchoutcome;
 
-class ArrTab;
+class SearchStore;
 // Fills searchoutcome from the store's cheapest trees.
-void keepoptimal(ArrTab& store);
+void keepoptimal(const SearchStore& store);

@@ -5,6 +5,7 @@
 #include "reconcile/costformat.h"
 #include "search/checkpoint.h"
 #include "search/searchcontrol.h"
+#include "store/searchstore.h"
 
 void stepline(int step, double current, double optimal, double best) {
   std::cout << step << ". " << costtext(current) << "/" << costtext(optimal) << "/"
@@ -21,12 +22,14 @@ void stepend(long processed, long newtrees, StepEnd how) {
     std::cout << " no improvement" << std::endl;
 }
 
-void finalreport(long moves, long unique, double optimal, long optcount) {
+void finishsearch(long moves, const SearchStore& store, bool save) {
   std::cout << searchendline() << std::endl;
   std::cout << "Number of NNI's:" << moves << std::endl;
-  std::cout << "Unique trees:" << unique << std::endl;
-  std::cout << "Optimal cost:" << costtext(optimal) << std::endl;
-  std::cout << "Number of optimal trees:" << optcount << std::endl;
+  std::cout << "Unique trees:" << store.unique() << std::endl;
+  std::cout << "Optimal cost:" << costtext(store.optimal()) << std::endl;
+  std::cout << "Number of optimal trees:" << store.optcount() << std::endl;
+  keepoptimal(store);
+  if (save) savestore(store);
 }
 
 void drivesearch(SearchSteps& search, char kind, bool checkpoints) {

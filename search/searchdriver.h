@@ -3,6 +3,7 @@
 class ByteWriter;
 class ByteReader;
 class RootedTree;
+class SearchStore;
 
 // A species-tree search (NNI, SPR) as one driver runs it: a machine that goes from one step
 // boundary to the next. At a boundary the search can be saved and later go on from there as
@@ -30,7 +31,9 @@ class SearchSteps {
 void stepline(int step, double current, double optimal, double best);
 enum class StepEnd { Stopped, Improved, Unimproved };
 void stepend(long processed, long newtrees, StepEnd how);
-void finalreport(long moves, long unique, double optimal, long optcount);
+// The final report, the optimal trees kept for the outputs that follow, and the store's file
+// unless save is false (a --bootstrap replicate).
+void finishsearch(long moves, const SearchStore& store, bool save);
 
 // Runs the search through its report. With checkpoints, a resumed search first loads its
 // state, and the state is written at boundaries (at most every --checkpoint-every seconds)

@@ -274,7 +274,8 @@ class SprSearch : public SearchSteps {
   void costerror(double expected) {
     exitstream() << "Cost err " << costtext(expected) << " " << costtext(walk.cost().mut())
               << std::endl;
-    savestore();
+    keepoptimal(store);
+    if (o.save) savestore(store);
     kelvoraexit(-1);
   }
 
@@ -649,19 +650,7 @@ class SprSearch : public SearchSteps {
             return walk.cost().mut();
           },
           [&]() { return !searchovertime(); });
-    finalreport(walk.moves, store.unique(), store.optimal(), store.optcount());
-    savestore();
-  }
-
-  void savestore() {
-    ArrTab tab;
-    for (auto& kv : store.trees()) {
-      std::vector<short> enc = kv.second.enc;
-      TreeRepr* e = nullptr;
-      tab.add(enc.data(), static_cast<int>(enc.size()), kv.first, e);
-    }
-    keepoptimal(tab);
-    if (o.save) tab.save();
+    finishsearch(walk.moves, store, o.save);
   }
 };
 

@@ -71,16 +71,22 @@ TreeRepr* ArrTab::getwaiting(int pop) {
   return r;
 }
 
-std::ostream& operator<<(std::ostream& out, ArrTab& t) {
-  for (auto& bucket : t.tab)
-    for (TreeRepr* r : bucket.second) out << costtext(r->cost) << " " << *r << std::endl;
+std::ostream& operator<<(std::ostream& out, const SearchStore& store) {
+  store.eachtree([&](double cost, const short* enc, int len) {
+    out << costtext(cost) << " " << TreeRepr(const_cast<short*>(enc), len, cost) << std::endl;
+  });
   return out;
 }
 
-void ArrTab::save() {
+void ArrTab::eachtree(const std::function<void(double, const short*, int)>& f) const {
+  for (const auto& bucket : tab)
+    for (const TreeRepr* r : bucket.second) f(r->cost, r->arr, r->len);
+}
+
+void savestore(const SearchStore& store) {
   if (!mainprocess()) return;  // one process of a run writes the files
   std::ostringstream text;
-  text << *this;
+  text << store;
   std::string content = text.str();
   std::string name;
   if (!outprefix.empty()) {
@@ -100,7 +106,6 @@ void ArrTab::save() {
       name = std::string(stamp) + "." + std::to_string(k) + ".kv.txt";
     }
   }
-  savedfiles.push_back(name);
   std::cout << name << " saved" << std::endl;
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "store/fingerprint.h"
+#include "store/searchstore.h"
 
 class ByteWriter;
 class ByteReader;
@@ -11,7 +12,7 @@ class ByteReader;
 // The store of a search that visits far more trees than it can keep: a fingerprint of every
 // tree met, for the "seen" test and the counts, and whole encodings of the best `limit` trees
 // only, which are also the trees the search may go on from.
-class KeptStore {
+class KeptStore : public SearchStore {
  public:
   struct Entry {
     std::vector<short> enc;
@@ -43,9 +44,12 @@ class KeptStore {
 
   // Kept trees, cheapest first, equal costs in the order they were kept.
   const std::multimap<double, Entry>& trees() const { return kept; }
-  long unique() const { return static_cast<long>(visited.size()); }
-  long optcount() const { return optcnt; }
-  double optimal() const { return optcost; }
+  long unique() const override { return static_cast<long>(visited.size()); }
+  long optcount() const override { return optcnt; }
+  double optimal() const override { return optcost; }
+  void eachtree(const std::function<void(double, const short*, int)>& f) const override {
+    for (const auto& kv : kept) f(kv.first, kv.second.enc.data(), static_cast<int>(kv.second.enc.size()));
+  }
   // The whole store, and back (checkpoints): a loaded store goes on as the saved one would.
   void save(ByteWriter& out) const;
   void load(ByteReader& in);
