@@ -21,7 +21,6 @@
 
 int nnimaxdepth = 0;
 int nnibigsteps = 2;
-int iterativedepth = 1;
 
 // One encoding buffer for every neighbour: it is read by the store before the next move.
 static std::vector<short> reprbuf;
@@ -31,9 +30,10 @@ static short* encode(RootedTree& S) {
   return S.repr(reprbuf.data());
 }
 
-int smpexplorerec3single(RootedTree& W, std::vector<UnrootedTree*>& genes, ArrTab& store,
-                         DlTotal& cost, DlTotal& delta, int depth, long& moves, int& rotation,
-                         int& processed, int& newtrees, double& best) {
+NniWalk::NniWalk(RootedTree& W, std::vector<UnrootedTree*>& genes, ArrTab& store)
+    : W(W), genes(genes), store(store), rotation(W.leaves) {}
+
+int NniWalk::smpexplorerec3single(int depth) {
   const int m = W.total - W.leaves;
   int info = 0;
   std::string text;
@@ -72,8 +72,7 @@ int smpexplorerec3single(RootedTree& W, std::vector<UnrootedTree*>& genes, ArrTa
           store.add2waiting(entry);
         }
         if (depth < 1) continue;
-        int deeper = smpexplorerec3single(W, genes, store, cost, delta, depth - 1, moves,
-                                          rotation, processed, newtrees, best);
+        int deeper = smpexplorerec3single(depth - 1);
         if (deeper) return deeper;
       }
     }
@@ -127,10 +126,10 @@ class NniSearch : public SearchSteps {
   NniSearch(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& genes, int maxdepth,
             bool save)
       : starts(starts), genes(genes), W(*starts[0]), maxdepth(maxdepth), saving(save) {
-    cost = W.initGTS(genes, 1);
-    store.add(encode(W), W.reprlen(), cost.mut(), current);
+    x.cost = W.initGTS(genes, 1);
+    store.add(encode(W), W.reprlen(), x.cost.mut(), current);
     store.add2waiting(current);
-    best = cost.mut();
+    x.best = x.cost.mut();
   }
 
   At advance() override {
@@ -148,7 +147,7 @@ class NniSearch : public SearchSteps {
   bool stopped() const override { return halted; }
 
   void mark() override {
-    marked = Marks{phase, step, rotation, remaining, i, moves, best, current};
+    marked = Marks{phase, step, x.rotation, remaining, i, x.moves, x.best, current};
   }
 
   void save(ByteWriter& out) const override {
@@ -174,13 +173,13 @@ class NniSearch : public SearchSteps {
       in.damaged();
     phase = static_cast<Phase>(p);
     step = in.get<int32_t>();
-    rotation = in.get<int32_t>();
+    x.rotation = in.get<int32_t>();
     remaining = in.get<int32_t>();
     i = in.get<uint64_t>();
-    moves = in.get<int64_t>();
-    best = in.get<double>();
+    x.moves = in.get<int64_t>();
+    x.best = in.get<double>();
     const uint64_t n = in.get<uint64_t>();
-    if (n == 0 || i > n || rotation < 0) in.damaged();
+    if (n == 0 || i > n || x.rotation < 0) in.damaged();
     for (size_t k = 1; k < starts.size(); k++) delete starts[k];
     starts.resize(1);
     for (uint64_t k = 1; k < n; k++) {
@@ -200,14 +199,11 @@ class NniSearch : public SearchSteps {
   const int maxdepth;
   const bool saving;
   ArrTab store;
+  NniWalk x{W, genes, store};
   TreeRepr* current = nullptr;  // the tree the next step searches from
-  DlTotal cost, delta;
-  long moves = 1;
   int step = 1;
-  int rotation = W.leaves;
   int remaining = nnibigsteps;  // -j steps left from trees that did not improve
   size_t i = 0;                 // the start being climbed
-  double best = 0;
   bool halted = false;
   Phase phase = Phase::Climb;
   struct Marks {
@@ -220,7 +216,7 @@ class NniSearch : public SearchSteps {
   } marked{};
 
   void climbstep() {
-    progresssearch(moves, store.optimal());
+    progresssearch(x.moves, store.optimal());
     if (searchstop()) return stop();
     if (!current) {
       std::cout << "No more new trees..." << std::endl;
@@ -228,29 +224,26 @@ class NniSearch : public SearchSteps {
       return;
     }
     current->expanded = true;
-    stepline(step, current->cost, store.optimal(), best);
-    int processed = 0, newtrees = 0, found = 0;
-    for (int d = 0; d <= maxdepth; d++) {
-      found = smpexplorerec3single(W, genes, store, cost, delta, d, moves, rotation, processed,
-                                   newtrees, best);
-      if (found) break;
-    }
+    stepline(step, current->cost, store.optimal(), x.best);
+    x.processed = x.newtrees = 0;
+    int found = 0;
+    for (int d = 0; d <= maxdepth && !found; d++) found = x.smpexplorerec3single(d);
     if (found < 0) {
-      stepend(processed, newtrees, StepEnd::Stopped);
+      stepend(x.processed, x.newtrees, StepEnd::Stopped);
       return stop();
     }
     if (found) {
-      // W already has the shape of the cheaper tree, and cost describes it. Gene trees with
+      // W already has the shape of the cheaper tree, and x.cost describes it. Gene trees with
       // polytomies were held at their resolutions: resolved for W, they can only cost less.
-      stepend(processed, newtrees, StepEnd::Improved);
+      stepend(x.processed, x.newtrees, StepEnd::Improved);
       if (anymultiforms()) {
-        cost = W.initGTS(genes, 0);
-        best = std::min(best, cost.mut());
+        x.cost = W.initGTS(genes, 0);
+        x.best = std::min(x.best, x.cost.mut());
       }
       remaining = nnibigsteps;
       current = store.getwaiting(1);
     } else {
-      stepend(processed, newtrees, StepEnd::Unimproved);
+      stepend(x.processed, x.newtrees, StepEnd::Unimproved);
       if (remaining == 0) {
         phase = Phase::NextStart;
         return;
@@ -262,7 +255,7 @@ class NniSearch : public SearchSteps {
         return;
       }
       W.replace(current);
-      cost = W.initGTS(genes, 0);
+      x.cost = W.initGTS(genes, 0);
     }
     step++;
   }
@@ -279,10 +272,10 @@ class NniSearch : public SearchSteps {
     while (++i < starts.size()) {
       TreeRepr r(starts[i]->repr(startbuf.data()), len, 0);
       W.replace(&r);
-      cost = W.initGTS(genes, 0);
-      best = cost.mut();
+      x.cost = W.initGTS(genes, 0);
+      x.best = x.cost.mut();
       TreeRepr* entry = nullptr;
-      if (store.add(encode(W), len, best, entry) == 0) continue;
+      if (store.add(encode(W), len, x.best, entry) == 0) continue;
       std::cout << "Initializing next species tree" << std::endl;
       store.add2waiting(entry);
       current = entry;
@@ -297,7 +290,7 @@ class NniSearch : public SearchSteps {
     // Costs met under held resolutions are bounds: every stored tree gets its exact one.
     ArrTab exact;
     ArrTab& done = anymultiforms() ? costedexactly(store, W, genes, exact) : store;
-    finishsearch(moves, done, saving);
+    finishsearch(x.moves, done, saving);
   }
 };
 

@@ -114,12 +114,10 @@ void searchwithcosterror(bool quiet) {
     std::cout.rdbuf(swallowed.rdbuf());
     outputswallowed = true;
   }
-  DlTotal delta(0, 0);
-  long moves = 1;
-  int rotation = S->leaves, processed = 0, newtrees = 0;
-  double best = -1;
-  smpexplorerec3single(*S, genes.v, store, cost, delta, 0, moves, rotation, processed, newtrees,
-                       best);
+  NniWalk walk(*S, genes.v, store);
+  walk.cost = cost;
+  walk.best = -1;
+  walk.smpexplorerec3single(0);
   fprintf(stderr, "no error\n");
   exit(0);
 }
