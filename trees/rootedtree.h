@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "reconcile/dlcost.h"
+#include "trees/dltotal.h"
 #include "trees/tree.h"
 
 class UnrootedTree;

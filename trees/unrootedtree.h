@@ -2,7 +2,7 @@
 #include <ostream>
 #include <set>
 
-#include "reconcile/dlcost.h"
+#include "trees/dltotal.h"
 #include "trees/tree.h"
 
 class RootedTree;
