@@ -8,8 +8,8 @@
 #include <iostream>
 
 #include "driver/options.h"
+#include "io/newick.h"
 #include "trees/fatal.h"
-#include "trees/newick.h"
 
 LongOptions longopt;
 

@@ -7,7 +7,7 @@
 
 #include "initial/clusters.h"
 #include "initial/randomtree.h"
-#include "trees/newick.h"
+#include "io/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 #include "trees/unrootedtree.h"

@@ -10,7 +10,7 @@
 #include "search/searchcontrol.h"
 #include "search/sprwalk.h"
 #include "trees/fatal.h"
-#include "trees/newick.h"
+#include "io/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 #include "trees/treeweights.h"

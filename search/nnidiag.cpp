@@ -12,7 +12,7 @@
 #include "store/arrtab.h"
 #include "trees/fatal.h"
 #include "trees/rootedtree.h"
-#include "trees/savefile.h"
+#include "io/savefile.h"
 #include "trees/species.h"
 #include "trees/unrootedtree.h"
 

@@ -32,8 +32,10 @@ class RootedTree : public Tree {
   // Cache of findlab: leaf of each species id (-1 none); rebuilt when the labels change.
   std::vector<short> leafofspecies;
 
+  // Reading and writing live in io/: the text constructor and parse in io/plaintree.cpp,
+  // readraw and saveraw in io/rawfile.cpp, the Newick constructor in io/newick.cpp.
   explicit RootedTree(char* text);
-  explicit RootedTree(const NewickTree& nw);  // trees/newick.cpp
+  explicit RootedTree(const NewickTree& nw);
   ~RootedTree() override;
 
   void init(int leaves, int internal, const char* text);

@@ -29,8 +29,10 @@ class UnrootedTree : public Tree {
   long* rootingcost = nullptr;  // wider than 16 bits so large scores never wrap
   DlCost curcost{0, 0};
 
+  // Reading lives in io/: the text constructor, parse and parseBranchLen in
+  // io/plaintree.cpp, the Newick constructor in io/newick.cpp.
   explicit UnrootedTree(char* text);
-  explicit UnrootedTree(const NewickTree& nw);  // trees/newick.cpp
+  explicit UnrootedTree(const NewickTree& nw);
   ~UnrootedTree() override;
 
   short parse(char* text, int& pos, int top, int treenr, int keeplabels, short& nextleaf,
