@@ -17,7 +17,6 @@
 
 int nnimaxdepth = 0;
 int nnibigsteps = 2;
-int iterativedepth = 1;
 
 // One encoding buffer for every neighbour: it is read by the store before the next move.
 static std::vector<short> reprbuf;

@@ -9,7 +9,6 @@ class UnrootedTree;
 
 extern int nnimaxdepth;     // -k K stores K - 1
 extern int nnibigsteps;     // -j
-extern int iterativedepth;
 
 // save: write the store as the saved file (a bootstrap replicate's search does not).
 void smpexplore2(std::vector<RootedTree*>& starts, std::vector<UnrootedTree*>& genes, int maxdepth,

@@ -72,7 +72,6 @@ class RootedTree : public Tree {
   short _outdlcost(short s, short* dupcount, short* speccount, DlCost& cost);
   int nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlTotal& delta, int& info,
           std::string& text);
-  short _nniupdate(UnrootedTree* g, short v, short a, short c);
   void dumpnnistructs(std::vector<UnrootedTree*>& genes, int selector, int tag);
   void _nniprint(std::string title, UnrootedTree& g, int index, std::ostream& out);
 

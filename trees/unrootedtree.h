@@ -48,19 +48,10 @@ class UnrootedTree : public Tree {
   virtual std::ostream& printsubtree(std::ostream& out, short v, int asroot);
   virtual std::ostream& linfo(std::ostream& out, short v, long best, int sign);
   virtual std::ostream& printlsubtree(std::ostream& out, short v, long best, int side);
-  virtual void mark(short v, int code);
   virtual void setlcamappings(RootedTree& S);
   virtual void clean(int);
   virtual int _dlcostsub(RootedTree& S, short v);
   virtual DlCost dlcost(RootedTree& S, short v);
-  virtual int _rfocostsub(RootedTree& S, short v);
-  virtual int rfocost(RootedTree& S, short v);
-  virtual int _dccostsub(RootedTree& S, short v);
-  virtual int _spcostsub(RootedTree& S, short v);
-  virtual void _rfcostsub(RootedTree& S, short v, int* counts);
-  virtual int rfcost(RootedTree& S, short v);
-  virtual int dccost(RootedTree& S, short v);
-  virtual int spcost(RootedTree& S, short v);
 
   short dirmapparent(short v);
   std::set<short> getcluster(short v);
@@ -69,7 +60,6 @@ class UnrootedTree : public Tree {
   short findoptimal(RootedTree& S);
   void preparemaplist(short* duphead, short* spechead, short* dupcount, short* speccount,
                       int alloc);
-  short _maxdist(short v);
   void pf(std::ostream& out, RootedTree& S, int code, int ladder);
 
  private:
