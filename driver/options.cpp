@@ -19,11 +19,9 @@
 #include "io/genemap.h"
 #include "io/listfiles.h"
 #include "io/newick.h"
-#include "io/savefile.h"
 #include "io/tokenizer.h"
 #include "parallel/pool.h"
 #include "parallel/processes.h"
-#include "reconcile/costformat.h"
 #include "reconcile/dlcost.h"
 #include "search/nnisearch.h"
 #include "trees/fatal.h"
@@ -261,13 +259,9 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
   readlongoptions(argc, argv);
   // The gene-tree files are read on the threads too.
   setthreads(longopt.threads);
-  exactcosts = longopt.exact;
-  outprefix = longopt.outprefix;
-  replacefiles = longopt.force;
   for (const std::string& f : longopt.mapfiles) loadgenemap(f);
   anyspeciesnames = longopt.newick || !longopt.mapfiles.empty() || !longopt.familiesfile.empty();
   quotenames = longopt.newick;
-  speciesoutgroup = longopt.outgroup;
   runseed = longopt.seedgiven ? static_cast<unsigned>(longopt.seed) : static_cast<unsigned>(time(nullptr));
   srand(runseed);
   if (!longopt.familiesfile.empty()) readfamilies(longopt.familiesfile, gtree);
