@@ -37,11 +37,7 @@ void costreport(Options& opt, std::vector<RootedTree*>& stree, std::vector<Unroo
       short r = needoptimal ? G->findoptimal(*S) : -1;
       if (opt.showrooting) G->printrooting(out, r);
       if (opt.showcostpair) out << G->dlcost(*S, r) << std::endl;
-      if (opt.rootingreport) {
-        G->mark(G->parent[r], 10);
-        G->mark(r, 2);
-        G->pf(out, *S, opt.costcode, opt.ladder);
-      }
+      if (opt.rootingreport) G->pf(out, *S, opt.costcode, opt.ladder);
       if (opt.totalcost || opt.totalpair) cost = G->dlcost(*S, r);
       if (opt.showtrees) G->printdeb(out) << std::endl;
       return cost;

@@ -1,7 +1,7 @@
 #include "driver/genesources.h"
 
+#include "io/newick.h"
 #include "trees/fatal.h"
-#include "trees/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 #include "trees/unrootedtree.h"

@@ -8,8 +8,10 @@
 #include <iostream>
 
 #include "driver/options.h"
+#include "io/newick.h"
+#include "io/savefile.h"
+#include "reconcile/costformat.h"
 #include "trees/fatal.h"
-#include "trees/newick.h"
 
 LongOptions longopt;
 
@@ -76,7 +78,7 @@ const LongOption table[] = {
          size_t q = names.find(',', p);
          std::string name = names.substr(p, q == std::string::npos ? q : q - p);
          if (name.empty()) fatal(std::string("--") + n + ": a species name is empty in " + v);
-         longopt.outgroup.push_back(name);
+         speciesoutgroup.push_back(name);
          if (q == std::string::npos) break;
          p = q + 1;
        }
@@ -91,8 +93,8 @@ const LongOption table[] = {
        collapsebelow = x;
      }},
     {"best", true, [](const char*, const char* v) { longopt.bestfile = v; }},
-    {"out", true, [](const char*, const char* v) { longopt.outprefix = v; }},
-    {"force", false, [](const char*, const char*) { longopt.force = true; }},
+    {"out", true, [](const char*, const char* v) { outprefix = v; }},
+    {"force", false, [](const char*, const char*) { replacefiles = true; }},
     {"events", true, [](const char*, const char* v) { longopt.eventsprefix = v; }},
     {"reconciled", true, [](const char*, const char* v) { longopt.reconciledfile = v; }},
     {"reconciled-format", true,
@@ -101,7 +103,7 @@ const LongOption table[] = {
          fatal(std::string("--reconciled-format is nhx or recphyloxml, not \"") + v + "\"");
        longopt.reconciledformat = v;
      }},
-    {"exact", false, [](const char*, const char*) { longopt.exact = true; }},
+    {"exact", false, [](const char*, const char*) { exactcosts = true; }},
     {"help", false, [](const char*, const char*) { help(); }},
     {"version", false, [](const char*, const char*) { version(); }},
 };

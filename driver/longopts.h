@@ -3,7 +3,9 @@
 #include <vector>
 
 // Settings of the long options (--name). They are read before the short options, so a long
-// option applies to the whole command line wherever it stands.
+// option applies to the whole command line wherever it stands. A setting that a lower folder
+// reads lives there alone and the option sets it there: --exact (exactcosts), --out and
+// --force (outprefix, replacefiles), --outgroup (speciesoutgroup), --collapse (collapsebelow).
 struct LongOptions {
   // Search.
   bool spr = false;          // --spr: SPR neighbourhoods in -Y
@@ -25,16 +27,12 @@ struct LongOptions {
   // Input.
   bool newick = false;       // --newick
   std::vector<std::string> mapfiles;  // --map FILE, each
-  std::vector<std::string> outgroup;  // --outgroup NAME[,NAME...]
   std::string familiesfile;           // --families FILE
   // Output.
   std::string bestfile;      // --best FILE
-  std::string outprefix;     // --out PREFIX
-  bool force = false;        // --force
   std::string eventsprefix;  // --events PREFIX
   std::string reconciledfile;       // --reconciled FILE
   std::string reconciledformat = "nhx";  // --reconciled-format nhx|recphyloxml
-  bool exact = false;        // --exact
   // Supports.
   bool support = false;      // --support
   long replicates = 1000;    // --replicates B: resamples of --support
@@ -48,7 +46,7 @@ struct LongOptions {
 
 extern LongOptions longopt;
 
-// Takes every "--name" argument (and its value) out of argv, sets longopt, and leaves the
+// Takes every "--name" argument (and its value) out of argv, sets its setting, and leaves the
 // short options for getopt. "--help" and "--version" print and exit. An unknown long option
 // or a bad value is a fatal error.
 void readlongoptions(int& argc, char** argv);

@@ -15,21 +15,19 @@
 #include "driver/longopts.h"
 #include "initial/consensus.h"
 #include "initial/randomtree.h"
+#include "io/familiesfile.h"
+#include "io/genemap.h"
+#include "io/listfiles.h"
+#include "io/newick.h"
+#include "io/tokenizer.h"
 #include "parallel/pool.h"
 #include "parallel/processes.h"
-#include "reconcile/costformat.h"
 #include "reconcile/dlcost.h"
 #include "search/nnisearch.h"
 #include "trees/randomdraws.h"
 #include "trees/fatal.h"
-#include "trees/familiesfile.h"
-#include "trees/genemap.h"
-#include "trees/listfiles.h"
-#include "trees/newick.h"
 #include "trees/rootedtree.h"
-#include "trees/savefile.h"
 #include "trees/species.h"
-#include "trees/tokenizer.h"
 #include "trees/treeweights.h"
 #include "trees/unrootedtree.h"
 
@@ -268,13 +266,9 @@ void readoptions(int argc, char** argv, Options& opt, std::vector<RootedTree*>& 
   readlongoptions(argc, argv);
   // The gene-tree files are read on the threads too.
   setthreads(longopt.threads);
-  exactcosts = longopt.exact;
-  outprefix = longopt.outprefix;
-  replacefiles = longopt.force;
   for (const std::string& f : longopt.mapfiles) loadgenemap(f);
   anyspeciesnames = longopt.newick || !longopt.mapfiles.empty() || !longopt.familiesfile.empty();
   quotenames = longopt.newick;
-  speciesoutgroup = longopt.outgroup;
   runseed = longopt.seedgiven ? static_cast<unsigned>(longopt.seed) : static_cast<unsigned>(time(nullptr));
   seedrandom(runseed);
   if (!longopt.familiesfile.empty()) readfamilies(longopt.familiesfile, gtree);

@@ -4,10 +4,10 @@
 #include <iostream>
 
 #include "driver/longopts.h"
+#include "io/savefile.h"
 #include "output/supportfiles.h"
 #include "search/searchcontrol.h"
 #include "trees/fatal.h"
-#include "trees/savefile.h"
 
 std::string outputname(const std::string& suffix) {
   return outprefix.empty() ? std::string() : outprefix + suffix;

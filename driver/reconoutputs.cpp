@@ -3,14 +3,14 @@
 #include <string>
 
 #include "driver/longopts.h"
+#include "io/newick.h"
+#include "io/savefile.h"
 #include "output/eventfiles.h"
 #include "output/reconciledfiles.h"
 #include "output/reconciliation.h"
 #include "reconcile/polytomy.h"
-#include "trees/savefile.h"
 #include "search/searchcontrol.h"
 #include "trees/fatal.h"
-#include "trees/newick.h"
 #include "trees/rootedtree.h"
 
 std::string numberedname(const std::string& file, size_t n) {

@@ -68,7 +68,7 @@ void addclusters(ClustersCollection& cc, const std::vector<UnrootedTree*>& chose
 
 struct CC {
   std::set<short> cluster;
-  std::vector<int> post;  // the component as a postorder (trees/newick.h)
+  std::vector<int> post;  // the component as a postorder (io/newick.h)
 };
 
 struct clusizecomp {

@@ -7,8 +7,8 @@
 
 #include "initial/clusters.h"
 #include "initial/randomtree.h"
+#include "io/newick.h"
 #include "trees/randomdraws.h"
-#include "trees/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 #include "trees/unrootedtree.h"

@@ -12,7 +12,7 @@
 #include "search/sprwalk.h"
 #include "trees/randomdraws.h"
 #include "trees/fatal.h"
-#include "trees/newick.h"
+#include "io/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 #include "trees/treeweights.h"

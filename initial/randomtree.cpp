@@ -7,10 +7,10 @@
 
 #include "trees/randomdraws.h"
 #include "trees/fatal.h"
-#include "trees/newick.h"
+#include "io/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
-#include "trees/tokenizer.h"
+#include "io/tokenizer.h"
 
 bool anyspeciesnames = false;
 

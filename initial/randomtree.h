@@ -5,7 +5,7 @@ class RootedTree;
 
 #include <vector>
 
-// A random binary tree over the species ids, as a postorder (trees/newick.h), and as it prints.
+// A random binary tree over the species ids, as a postorder (io/newick.h), and as it prints.
 std::vector<int> genrandompost(const short* ids, int count);
 std::string genrandomtree(short* ids, int count);
 RootedTree* randspeciestree();

@@ -1,5 +1,5 @@
 #pragma once
-#include "trees/newick.h"  // newicklabel
+#include "io/newick.h"  // newicklabel
 #include <string>
 
 #include "output/reconciliation.h"

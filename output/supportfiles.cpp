@@ -2,9 +2,9 @@
 
 #include <sstream>
 
+#include "io/newick.h"
 #include "output/reconciliation.h"
 #include "reconcile/costformat.h"
-#include "trees/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 

@@ -3,6 +3,8 @@
 #include <memory>
 
 #include "parallel/processes.h"
+#include "trees/dltotal.h"
+#include "trees/multigene.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 #include "trees/treeweights.h"
@@ -104,6 +106,9 @@ bool mapsall(RootedTree& S, const std::vector<UnrootedTree*>& genes, int lo, int
     for (int v = S.leaves - 1; v >= 0; v--)
       if (S.lab[v] >= 0) leafof[S.lab[v]] = static_cast<short>(v);
   }
+  // Polytomies are resolved only under weights of 0 or more: the message of the first one met
+  // comes from one thread too.
+  if (anymultiforms() && (weight_dup < 0 || weight_loss < 0)) return false;
   for (int i = lo; i < hi; i++) {
     const UnrootedTree& g = *genes[i];
     for (int v = 0; v < g.leaves; v++) {

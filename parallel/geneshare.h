@@ -49,9 +49,10 @@ struct GeneScratch {
 };
 GeneScratch& threadscratch(int t);
 
-// Whether every leaf of the gene trees [lo, hi) has a leaf of S for its species; and leaves
-// S's species lookup ready for threads to read. A gene tree that fails stops the run with
-// a message, which must come in gene order from one thread.
+// Whether every leaf of the gene trees [lo, hi) has a leaf of S for its species, and gene
+// trees with polytomies (if any) can be resolved under the weights; and leaves S's species
+// lookup ready for threads to read. A gene tree that fails stops the run with a message,
+// which must come in gene order from one thread.
 bool mapsall(RootedTree& S, const std::vector<UnrootedTree*>& genes, int lo, int hi);
 
 // Makes ready what mapping gene trees to S reads but builds on first use: the LCA table,

@@ -2,10 +2,13 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "trees/fatal.h"
 
 namespace {
 
@@ -40,21 +43,42 @@ class Pool {
   void run(int parts, const std::function<void(int)>& body) {
     job = &body;
     active = parts;
+    failures.assign(parts, nullptr);
     pending.store(static_cast<int>(workers.size()), std::memory_order_relaxed);
     {
       std::lock_guard<std::mutex> lock(m);
       generation.fetch_add(1, std::memory_order_release);
     }
     wake.notify_all();
-    body(0);
+    runpart(0);
     for (int i = 0; i < SPINS && pending.load(std::memory_order_acquire) != 0; i++) relax();
     if (pending.load(std::memory_order_acquire) != 0) {
       std::unique_lock<std::mutex> lock(m);
       done.wait(lock, [this] { return pending.load(std::memory_order_acquire) == 0; });
     }
+    // Every part has returned and the workers wait: the first part that failed runs again
+    // here, not quietly, so that its error ends the run from this thread as on one thread.
+    for (int t = 0; t < parts; t++)
+      if (failures[t]) {
+        body(t);
+        std::rethrow_exception(failures[t]);
+      }
   }
 
  private:
+  // A part runs quietly (trees/fatal.h): an error in it throws instead of exiting on this
+  // thread, and whatever it throws ends the part only, kept for the calling thread.
+  void runpart(int t) {
+    const bool was = quietparse;
+    quietparse = true;
+    try {
+      (*job)(t);
+    } catch (...) {
+      failures[t] = std::current_exception();
+    }
+    quietparse = was;
+  }
+
   void work(int t) {
     unsigned seen = 0;
     for (;;) {
@@ -70,7 +94,7 @@ class Pool {
       }
       seen = g;
       if (quit.load(std::memory_order_acquire)) return;
-      if (t < active) (*job)(t);
+      if (t < active) runpart(t);
       if (pending.fetch_sub(1, std::memory_order_acq_rel) == 1) {
         std::lock_guard<std::mutex> lock(m);
         done.notify_one();
@@ -86,6 +110,7 @@ class Pool {
   // Written by the caller before the generation changes, read by the workers after.
   const std::function<void(int)>* job = nullptr;
   int active = 0;
+  std::vector<std::exception_ptr> failures;  // by part; each written by its own thread
   std::atomic<bool> quit{false};
 };
 

@@ -10,4 +10,7 @@ int threadcount();
 
 // Runs body(t) for t = 0 .. parts - 1, part 0 on the calling thread, and returns when every
 // part has. parts must not exceed threadcount(). Not reentrant: call it from one thread.
+// Parts run quietly (trees/fatal.h), so no error ends the run from a worker thread: a part
+// that fails is run again on the calling thread once every part has returned, where its
+// error is reported as on one thread; if it does not fail again, its failure is rethrown.
 void runparts(int parts, const std::function<void(int)>& body);

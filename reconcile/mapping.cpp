@@ -52,8 +52,6 @@ void UnrootedTree::clean(int) {
   }
 }
 
-void UnrootedTree::mark(short, int) {}
-
 std::set<short> UnrootedTree::getcluster(short v) {
   std::set<short> cluster;
   std::vector<short> order;

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "search/nnisupport.h"
-#include "trees/newick.h"
+#include "io/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 

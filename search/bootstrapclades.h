@@ -12,7 +12,7 @@ using Clade = std::vector<uint64_t>;
 // The clade below each node of S, by node id.
 std::vector<Clade> nodeclades(const RootedTree& S, size_t species);
 
-// How many trees hold each clade, over trees given as postorders (trees/newick.h). Leaves
+// How many trees hold each clade, over trees given as postorders (io/newick.h). Leaves
 // and the whole species set are no clades.
 class CladeCounts {
  public:

@@ -12,10 +12,10 @@
 #include "search/searchdriver.h"
 #include "store/bytes.h"
 #include "trees/fatal.h"
-#include "trees/newick.h"
+#include "io/newick.h"
 #include "trees/randomdraws.h"
 #include "trees/rootedtree.h"
-#include "trees/savefile.h"
+#include "io/savefile.h"
 #include "trees/species.h"
 
 CheckpointSettings checkpointing;

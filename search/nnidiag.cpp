@@ -13,7 +13,7 @@
 #include "trees/randomdraws.h"
 #include "trees/fatal.h"
 #include "trees/rootedtree.h"
-#include "trees/savefile.h"
+#include "io/savefile.h"
 #include "trees/species.h"
 #include "trees/unrootedtree.h"
 

@@ -93,13 +93,6 @@ struct Classifier {
   }
 };
 
-// Marks of its own: the move's marks must stay clear between moves.
-short RootedTree::_nniupdate(UnrootedTree* g, short v, short a, short c) {
-  std::vector<unsigned char> mark(g->total, UNSET);
-  Classifier k{*this, g, mark.data(), a, c, false};
-  return k.classify(v);
-}
-
 // The nodes of one move, ((x, y), z) under a becoming ((z, x), y) with c the lower node.
 struct Move {
   short a, c, x, y, z;

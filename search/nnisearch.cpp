@@ -15,7 +15,7 @@
 #include "store/treerepr.h"
 #include "trees/fatal.h"
 #include "trees/multigene.h"
-#include "trees/newick.h"
+#include "io/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 

@@ -20,7 +20,7 @@ std::string searchendline();
 // found, as tree text, with their cost, in the order the store lists them.
 struct SearchOutcome {
   std::vector<std::pair<double, std::string>> optimal;
-  std::vector<std::vector<int>> trees;  // the same trees as postorders (trees/newick.h)
+  std::vector<std::vector<int>> trees;  // the same trees as postorders (io/newick.h)
   bool done = false;
 };
 extern SearchOutcome searchoutcome;

@@ -22,7 +22,7 @@
 #include "trees/randomdraws.h"
 #include "trees/fatal.h"
 #include "trees/multigene.h"
-#include "trees/newick.h"
+#include "io/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 

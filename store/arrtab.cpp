@@ -8,11 +8,11 @@
 #include <iostream>
 #include <sstream>
 
-#include "reconcile/costformat.h"
+#include "io/savefile.h"
 #include "store/bytes.h"
 #include "parallel/processes.h"
+#include "reconcile/costformat.h"
 #include "trees/fatal.h"
-#include "trees/savefile.h"
 
 // FNV-1a over the entries: equal encodings always meet in one hash slot.
 static uint64_t reprhash(const short* arr, int len) {

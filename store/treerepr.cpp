@@ -5,9 +5,9 @@
 #include <cstring>
 #include <vector>
 
+#include "io/newick.h"
 #include "trees/fatal.h"
 #include "trees/innernames.h"
-#include "trees/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 

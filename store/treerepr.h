@@ -18,7 +18,7 @@ struct TreeRepr {
 };
 
 std::ostream& operator<<(std::ostream& out, const TreeRepr& r);
-// The encoded tree as a postorder (trees/newick.h), numbered as its printed text reads.
+// The encoded tree as a postorder (io/newick.h), numbered as its printed text reads.
 std::vector<int> reprpostorder(const TreeRepr& r);
 
 // Waiting-queue order: the top is a cheapest tree.

@@ -1,38 +1,12 @@
 #include "trees/rootedtree.h"
 
-#include <cstring>
+#include <algorithm>
 #include <iomanip>
 #include <iostream>
 
-#include "trees/tokenizer.h"
 #include "trees/fatal.h"
 #include "trees/innernames.h"
 #include "trees/species.h"
-#include "trees/tokenizer.h"
-
-// Parentheses open in the text being parsed. Reset for every tree: a test build may unwind
-// out of parse through its exit hook.
-static int nesting = 0;
-
-RootedTree::RootedTree(char* text) : RootedTree() {
-  if (strstr(text, ".raw")) {
-    readraw(text);
-  } else {
-    int n = lfnum(text);
-    init(n, n - 1, text);
-    int pos = 0;
-    short nextleaf = 0, nextinternal = static_cast<short>(n);
-    nesting = 0;
-    root = parse(text, pos, 0, nextleaf, nextinternal);
-    checkparsing(text + pos);
-    if (nextleaf != leaves || nextinternal != total)
-      fatal("Tree text holds " + std::to_string(nextleaf) + " leaves where " +
-            std::to_string(leaves) + " were counted: " + std::string(text, strcspn(text, "\r\n")));
-  }
-  depth = nullptr;
-  lcatab = nullptr;
-  mdup = mspec = nullptr;
-}
 
 RootedTree::~RootedTree() {
   forgetinnernames(this);
@@ -65,35 +39,6 @@ void RootedTree::init(int leaves, int internal, const char* text) {
   std::fill(son, son + total, -1);
   std::fill(level, level + total, 0);
   depth = nullptr;
-}
-
-short RootedTree::parse(char* text, int& pos, int treenr, short& nextleaf, short& nextinternal) {
-  // A binary tree of n leaves nests at most n deep; deeper text cannot fit and would only
-  // exhaust the stack.
-  char* tok = getTok(text, pos, treenr);
-  if (tok[0] == '(') {
-    if (++nesting > leaves) fatal("Is it a binary tree? Too many nodes in rooted tree");
-    short left = parse(text, pos, treenr, nextleaf, nextinternal);
-    getTok(text, pos, treenr);
-    short right = parse(text, pos, treenr, nextleaf, nextinternal);
-    getTok(text, pos, treenr);
-    nesting--;
-    if (nextinternal >= total) fatal("Is it a binary tree? Too many nodes in rooted tree");
-    short v = nextinternal;
-    son[v] = right;
-    son[v - leaves] = left;
-    parent[left] = v;
-    parent[right] = v;
-    level[v] = static_cast<short>(1 + std::max(level[left], level[right]));
-    nextinternal++;
-    return v;
-  }
-  if (nextleaf >= leaves) fatal("Is it a binary tree? Too many leaves in rooted tree");
-  short v = nextleaf;
-  lab[v] = static_cast<short>(getspecies(tok, static_cast<int>(text + pos - tok)));
-  level[v] = 0;
-  nextleaf++;
-  return v;
 }
 
 void RootedTree::setlevel(short v) {

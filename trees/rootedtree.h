@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "reconcile/dlcost.h"
+#include "trees/dltotal.h"
 #include "trees/tree.h"
 
 class UnrootedTree;
@@ -32,8 +32,10 @@ class RootedTree : public Tree {
   // Cache of findlab: leaf of each species id (-1 none); rebuilt when the labels change.
   std::vector<short> leafofspecies;
 
+  // Reading and writing live in io/: the text constructor and parse in io/plaintree.cpp,
+  // readraw and saveraw in io/rawfile.cpp, the Newick constructor in io/newick.cpp.
   explicit RootedTree(char* text);
-  explicit RootedTree(const NewickTree& nw);  // trees/newick.cpp
+  explicit RootedTree(const NewickTree& nw);
   ~RootedTree() override;
 
   void init(int leaves, int internal, const char* text);
@@ -70,7 +72,6 @@ class RootedTree : public Tree {
   short _outdlcost(short s, short* dupcount, short* speccount, DlCost& cost);
   int nni(short a, int variant, std::vector<UnrootedTree*>& genes, DlTotal& delta, int& info,
           std::string& text);
-  short _nniupdate(UnrootedTree* g, short v, short a, short c);
   void dumpnnistructs(std::vector<UnrootedTree*>& genes, int selector, int tag);
   void _nniprint(std::string title, UnrootedTree& g, int index, std::ostream& out);
 

@@ -4,8 +4,6 @@
 #include <string>
 
 #include "trees/fatal.h"
-#include "trees/genemap.h"
-#include "trees/tokenizer.h"
 
 std::vector<std::string> specnames;
 std::map<std::string, int> specnames2id;
@@ -94,17 +92,6 @@ int gsfind(const char* label, int len) {
   }
 }
 
-int gsextract(char* label, int len) {
-  if (genemapactive()) {
-    int s = genemapspecies(label, len);
-    if (s < 0) genemapmissing(label, len);
-    return s;
-  }
-  int s = gsfind(label, len);
-  if (s < 0) fatal("No species name found in " + std::string(label, len));
-  return s;
-}
-
 bool quotenames = false;
 
 std::string newickquoted(const std::string& name) {
@@ -115,14 +102,4 @@ std::string newickquoted(const std::string& name) {
   std::string q = "'";
   for (char c : name) q += c == '\'' ? "''" : std::string(1, c);
   return q + "'";
-}
-
-bool islabelname(const std::string& s) {
-  if (s.empty() || !(isalnumchar(s[0]) || s[0] == '_')) return false;
-  bool letter = false;
-  for (char c : s) {
-    if (!(isalnumchar(c) || c == '_' || c == '.' || c == '-')) return false;
-    letter = letter || isalphachar(c);
-  }
-  return letter;
 }

@@ -28,10 +28,6 @@ struct LocalSpecies {
 };
 extern thread_local LocalSpecies* localspecies;
 
-// Species id of a gene-tree leaf label of length len: from the --map file when one was given,
-// else under the current -l rule. A label that yields none is a fatal error.
-int gsextract(char* label, int len);
-
 // Species id of a label under the current -l rule alone, or -1 when the rule finds none.
 int gsfind(const char* label, int len);
 
@@ -43,7 +39,3 @@ std::string newickquoted(const std::string& name);  // quoted when it holds blan
 inline std::string printname(int s) {
   return quotenames ? newickquoted(specnames[s]) : specnames[s];
 }
-
-// Whether a name reads back from tree text as one leaf label: the tokenizer's label
-// characters, and a letter, without which the leaf count misses it.
-bool islabelname(const std::string& s);

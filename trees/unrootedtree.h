@@ -2,7 +2,7 @@
 #include <ostream>
 #include <set>
 
-#include "reconcile/dlcost.h"
+#include "trees/dltotal.h"
 #include "trees/tree.h"
 
 class RootedTree;
@@ -29,8 +29,10 @@ class UnrootedTree : public Tree {
   long* rootingcost = nullptr;  // wider than 16 bits so large scores never wrap
   DlCost curcost{0, 0};
 
+  // Reading lives in io/: the text constructor, parse and parseBranchLen in
+  // io/plaintree.cpp, the Newick constructor in io/newick.cpp.
   explicit UnrootedTree(char* text);
-  explicit UnrootedTree(const NewickTree& nw);  // trees/newick.cpp
+  explicit UnrootedTree(const NewickTree& nw);
   ~UnrootedTree() override;
 
   short parse(char* text, int& pos, int top, int treenr, int keeplabels, short& nextleaf,
@@ -46,19 +48,10 @@ class UnrootedTree : public Tree {
   virtual std::ostream& printsubtree(std::ostream& out, short v, int asroot);
   virtual std::ostream& linfo(std::ostream& out, short v, long best, int sign);
   virtual std::ostream& printlsubtree(std::ostream& out, short v, long best, int side);
-  virtual void mark(short v, int code);
   virtual void setlcamappings(RootedTree& S);
   virtual void clean(int);
   virtual int _dlcostsub(RootedTree& S, short v);
   virtual DlCost dlcost(RootedTree& S, short v);
-  virtual int _rfocostsub(RootedTree& S, short v);
-  virtual int rfocost(RootedTree& S, short v);
-  virtual int _dccostsub(RootedTree& S, short v);
-  virtual int _spcostsub(RootedTree& S, short v);
-  virtual void _rfcostsub(RootedTree& S, short v, int* counts);
-  virtual int rfcost(RootedTree& S, short v);
-  virtual int dccost(RootedTree& S, short v);
-  virtual int spcost(RootedTree& S, short v);
 
   short dirmapparent(short v);
   std::set<short> getcluster(short v);
@@ -67,7 +60,6 @@ class UnrootedTree : public Tree {
   short findoptimal(RootedTree& S);
   void preparemaplist(short* duphead, short* spechead, short* dupcount, short* speccount,
                       int alloc);
-  short _maxdist(short v);
   void pf(std::ostream& out, RootedTree& S, int code, int ladder);
 
  private:

@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "driver/longopts.h"
+#include "io/newick.h"
 #include "search/searchcontrol.h"
+#include "tests/filetext.h"
 #include "trees/rootedtree.h"
-#include "trees/newick.h"
 #include "trees/species.h"
 #include "trees/unrootedtree.h"
-#include "tests/filetext.h"
 
 namespace {
 

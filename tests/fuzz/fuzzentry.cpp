@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "io/genemap.h"
+#include "io/inputtext.h"
+#include "io/listfiles.h"
+#include "io/newick.h"
+#include "io/tokenizer.h"
 #include "trees/fatal.h"
-#include "trees/genemap.h"
-#include "trees/inputtext.h"
-#include "trees/listfiles.h"
-#include "trees/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
-#include "trees/tokenizer.h"
 #include "trees/unrootedtree.h"
 
 namespace {

@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "driver/reconoutputs.h"
+#include "io/newick.h"
 #include "output/eventfiles.h"
 #include "output/reconciledfiles.h"
 #include "output/reconciliation.h"
 #include "tests/output/slowoutput.h"
-#include "tests/reconcile/slowrecon.h"
 #include "tests/randomtrees.h"
-#include "trees/newick.h"
+#include "tests/reconcile/slowrecon.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 #include "trees/unrootedtree.h"

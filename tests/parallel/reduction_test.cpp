@@ -8,6 +8,7 @@
 #include "parallel/geneshare.h"
 #include "parallel/pool.h"
 #include "tests/search/searchcheck.h"
+#include "trees/fatal.h"
 
 using namespace searchcheck;
 
@@ -105,6 +106,21 @@ TEST(Reduction, PoolRunsEveryPartOnce) {
       EXPECT_EQ(ran, std::vector<int>(parts, 1));
     }
   }
+}
+
+// An error in a part on a worker thread does not end the run there (exit there would tear
+// down the pool under its own threads): it ends the run from the calling thread with the
+// first failing part's message, as one thread running the parts in order would.
+TEST(Reduction, AnErrorInAPartEndsTheRunFromTheCallingThread) {
+  // A fresh process: a forked one would have the pool's memory but not its threads.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  auto job = [] {
+    setthreads(3);
+    runparts(3, [](int t) {
+      if (t > 0) fatal("part " + std::to_string(t) + " failed");
+    });
+  };
+  EXPECT_EXIT(job(), testing::ExitedWithCode(255), "^part 1 failed\n$");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "reconcile/dlcost.h"
 #include "tests/randomtrees.h"
 #include "tests/reconcile/prepare.h"
 #include "tests/reconcile/slowrecon.h"

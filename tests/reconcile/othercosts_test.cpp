@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/randomtrees.h"
+#include "tests/reconcile/othercosts.h"
 #include "tests/reconcile/prepare.h"
 #include "tests/reconcile/slowrecon.h"
 #include "trees/rootedtree.h"
@@ -19,17 +20,17 @@ TEST(OtherCosts, SmallestGeneTree) {
   UnrootedTree G(g.data());
   prepare(S, G);
   // Rooting c | (a,b) is node 2 (or 5); a | (b,c) is node 0 (or 3).
-  EXPECT_EQ(G.dccost(S, 2), 4);
-  EXPECT_EQ(G.spcost(S, 2), 2);
-  EXPECT_EQ(G.rfcost(S, 2), 0);
-  EXPECT_EQ(G.rfocost(S, 2), 1);
-  EXPECT_EQ(G.dccost(S, 0), 5);
-  EXPECT_EQ(G.spcost(S, 0), 1);
-  EXPECT_EQ(G.rfocost(S, 0), 0);
-  EXPECT_EQ(G.rfcost(S, 0), 2);
-  EXPECT_EQ(G._maxdist(0), 0);
-  EXPECT_EQ(G._maxdist(5), 1);
-  EXPECT_EQ(G._maxdist(3), 1);
+  EXPECT_EQ(dccost(G, S, 2), 4);
+  EXPECT_EQ(spcost(G, S, 2), 2);
+  EXPECT_EQ(rfcost(G, S, 2), 0);
+  EXPECT_EQ(rfocost(G, S, 2), 1);
+  EXPECT_EQ(dccost(G, S, 0), 5);
+  EXPECT_EQ(spcost(G, S, 0), 1);
+  EXPECT_EQ(rfocost(G, S, 0), 0);
+  EXPECT_EQ(rfcost(G, S, 0), 2);
+  EXPECT_EQ(maxdist(G, 0), 0);
+  EXPECT_EQ(maxdist(G, 5), 1);
+  EXPECT_EQ(maxdist(G, 3), 1);
 }
 
 int height(const std::string& text) {
@@ -53,13 +54,13 @@ TEST(OtherCosts, EveryRootingAgreesWithACountFromScratch) {
     prepare(S, G);
     for (short v = 0; v < G.total; v++) {
       SlowCosts c = slowcosts(G, v, S);
-      ASSERT_EQ(G.dccost(S, v), c.dc) << g << " in " << s << " at " << v;
-      ASSERT_EQ(G.spcost(S, v), c.sp) << g << " in " << s << " at " << v;
-      ASSERT_EQ(G.rfcost(S, v), c.rf) << g << " in " << s << " at " << v;
-      ASSERT_EQ(G.rfocost(S, v), c.rfo) << g << " in " << s << " at " << v;
+      ASSERT_EQ(dccost(G, S, v), c.dc) << g << " in " << s << " at " << v;
+      ASSERT_EQ(spcost(G, S, v), c.sp) << g << " in " << s << " at " << v;
+      ASSERT_EQ(rfcost(G, S, v), c.rf) << g << " in " << s << " at " << v;
+      ASSERT_EQ(rfocost(G, S, v), c.rfo) << g << " in " << s << " at " << v;
       std::ostringstream sub;
       G.printsubtree(sub, v, 0);
-      ASSERT_EQ(G._maxdist(v), height(sub.str()));
+      ASSERT_EQ(maxdist(G, v), height(sub.str()));
     }
   }
 }

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "io/newick.h"
 #include "reconcile/dlcost.h"
 #include "tests/randomtrees.h"
 #include "tests/reconcile/prepare.h"
 #include "tests/reconcile/slowrecon.h"
 #include "trees/multigene.h"
-#include "trees/newick.h"
 #include "trees/rootedtree.h"
 #include "trees/unrootedtree.h"
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/randomtrees.h"
+#include "tests/reconcile/othercosts.h"
 #include "tests/reconcile/prepare.h"
 #include "tests/reconcile/slowrecon.h"
 #include "trees/rootedtree.h"
@@ -153,8 +154,8 @@ TEST(RootingReport, DeepestGeneTree) {
     ASSERT_EQ(std::count(out.begin(), out.end(), '\n'), 2);
     ASSERT_EQ(annotations(out).size(), static_cast<size_t>(2 * G.leaves - 2));
     for (short v : {short(0), short(G.leaves), short(G.total / 2), short(G.total - 1)}) {
-      long want = code == 2 ? G.spcost(S, v) : code == 10 ? G.dccost(S, v)
-                  : code == 20 ? G.rfcost(S, v) : code == 22 ? S.leaves + G.leaves - 2 * G.rfocost(S, v) - 4
+      long want = code == 2 ? spcost(G, S, v) : code == 10 ? dccost(G, S, v)
+                  : code == 20 ? rfcost(G, S, v) : code == 22 ? S.leaves + G.leaves - 2 * rfocost(G, S, v) - 4
                   : code == 0 ? G.dlcost(S, v).smp() : G.rootingcost[v];
       ASSERT_EQ(G.rootingcost[v], want) << code << " " << v;
     }

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "io/newick.h"
 #include "search/nnisupport.h"
 #include "tests/search/searchcheck.h"
-#include "trees/newick.h"
 #include "trees/species.h"
 
 using namespace searchcheck;

@@ -11,14 +11,14 @@
 #include <vector>
 
 #include "initial/greedy.h"
+#include "io/newick.h"
 #include "reconcile/polytomy.h"
 #include "search/sprwalk.h"
 #include "store/fingerprint.h"
-#include "trees/multigene.h"
-#include "trees/newick.h"
-#include "trees/species.h"
 #include "tests/search/scratchdir.h"
 #include "tests/search/searchcheck.h"
+#include "trees/multigene.h"
+#include "trees/species.h"
 
 using namespace searchcheck;
 

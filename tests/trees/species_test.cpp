@@ -1,5 +1,6 @@
 #include "trees/species.h"
 
+#include "io/genemap.h"
 #include "tests/isolated.h"
 
 #include <gtest/gtest.h>

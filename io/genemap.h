@@ -15,6 +15,10 @@ void endfamilymap();
 bool genemapactive();
 const std::string& genemapfile();
 
+// Species id of a gene-tree leaf label of length len: from the --map file when one was given,
+// else under the current -l rule. A label that yields none is a fatal error.
+int gsextract(char* label, int len);
+
 // Species id of a gene label (registered on first use), or -1 when the map lacks the label.
 int genemapspecies(const char* label, int len);
 

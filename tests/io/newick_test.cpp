@@ -1,4 +1,4 @@
-#include "trees/newick.h"
+#include "io/newick.h"
 #include "trees/treeweights.h"
 
 #include <gtest/gtest.h>
@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "io/chunkread.h"
+#include "io/genemap.h"
+#include "io/listfiles.h"
+#include "io/tokenizer.h"
 #include "parallel/pool.h"
 #include "tests/randomtrees.h"
-#include "trees/chunkread.h"
-#include "trees/genemap.h"
-#include "trees/listfiles.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
-#include "trees/tokenizer.h"
 #include "trees/unrootedtree.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "trees/inputtext.h"
+#include "io/inputtext.h"
 
 #include <sys/mman.h>
 #include <sys/stat.h>

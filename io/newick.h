@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "trees/inputtext.h"
+#include "io/inputtext.h"
 
 class RootedTree;
 class UnrootedTree;

@@ -1,6 +1,6 @@
-#include "trees/familiesfile.h"
+#include "io/familiesfile.h"
 
-#include "trees/inputtext.h"
+#include "io/inputtext.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <string>
 
 // Input position for parse messages; reset only when a tree list file is opened. Per thread:
 // gene trees parsed on worker threads count on copies that nothing prints.
@@ -18,6 +19,10 @@ void checkparsing(char* s);
 char* mstrndup(const char* s, size_t n);
 // Leaves of a plain tree text: the labels that hold a letter, outside branch lengths.
 int lfnum(const char* text);
+
+// Whether a name reads back from tree text as one leaf label: the tokenizer's label
+// characters, and a letter, without which the leaf count misses it.
+bool islabelname(const std::string& s);
 
 // C-locale classes that never see a negative char: bytes above 127 are neither.
 inline bool isblankchar(char c) {

@@ -1,4 +1,4 @@
-#include "trees/newick.h"
+#include "io/newick.h"
 
 #include <strings.h>
 
@@ -16,16 +16,16 @@
 #include <type_traits>
 #include <utility>
 
+#include "io/chunkread.h"
+#include "io/genemap.h"
+#include "io/tokenizer.h"
 #include "parallel/pool.h"
-#include "trees/chunkread.h"
 #include "trees/edgelabels.h"
 #include "trees/fatal.h"
-#include "trees/genemap.h"
 #include "trees/innernames.h"
 #include "trees/multigene.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
-#include "trees/tokenizer.h"
 #include "trees/treeweights.h"
 #include "trees/unrootedtree.h"
 

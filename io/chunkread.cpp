@@ -1,4 +1,4 @@
-#include "trees/chunkread.h"
+#include "io/chunkread.h"
 
 #include <algorithm>
 #include <atomic>

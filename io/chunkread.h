@@ -3,7 +3,7 @@
 #include <functional>
 #include <vector>
 
-#include "trees/inputtext.h"
+#include "io/inputtext.h"
 #include "trees/species.h"
 
 class UnrootedTree;

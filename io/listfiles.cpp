@@ -1,17 +1,17 @@
-#include "trees/listfiles.h"
+#include "io/listfiles.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "io/chunkread.h"
+#include "io/genemap.h"
+#include "io/inputtext.h"
+#include "io/tokenizer.h"
 #include "parallel/pool.h"
-#include "trees/chunkread.h"
 #include "trees/fatal.h"
-#include "trees/inputtext.h"
-#include "trees/genemap.h"
 #include "trees/rootedtree.h"
-#include "trees/tokenizer.h"
 #include "trees/unrootedtree.h"
 
 namespace {

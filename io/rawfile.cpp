@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "io/savefile.h"
 #include "parallel/processes.h"
 #include "trees/fatal.h"
 #include "trees/rootedtree.h"
-#include "trees/savefile.h"
 #include "trees/species.h"
 
 static const char* const EMPTYNAME = "\"\"";

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "trees/tokenizer.h"
+#include "io/tokenizer.h"
 
 namespace {
 

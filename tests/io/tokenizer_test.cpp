@@ -1,4 +1,4 @@
-#include "trees/tokenizer.h"
+#include "io/tokenizer.h"
 
 #include <gtest/gtest.h>
 

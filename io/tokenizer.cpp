@@ -1,4 +1,4 @@
-#include "trees/tokenizer.h"
+#include "io/tokenizer.h"
 
 #include <unistd.h>
 
@@ -6,8 +6,8 @@
 #include <cstring>
 #include <iostream>
 
+#include "io/newick.h"
 #include "trees/fatal.h"
-#include "trees/newick.h"
 
 thread_local int linenum = 0, charnum = 0;
 thread_local const char* inputfilename = nullptr;
@@ -139,4 +139,14 @@ int lfnum(const char* text) {
     if (!inlength && isalphachar(c)) flag = true;
   }
   return count;
+}
+
+bool islabelname(const std::string& s) {
+  if (s.empty() || !(isalnumchar(s[0]) || s[0] == '_')) return false;
+  bool letter = false;
+  for (char c : s) {
+    if (!(isalnumchar(c) || c == '_' || c == '.' || c == '-')) return false;
+    letter = letter || isalphachar(c);
+  }
+  return letter;
 }

@@ -1,4 +1,4 @@
-#include "trees/genemap.h"
+#include "io/genemap.h"
 
 #include <cstring>
 #include <memory>
@@ -6,10 +6,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "io/inputtext.h"
+#include "io/tokenizer.h"
 #include "trees/fatal.h"
-#include "trees/inputtext.h"
 #include "trees/species.h"
-#include "trees/tokenizer.h"
 
 const char* genelistfile = nullptr;
 
@@ -171,4 +171,15 @@ void genemapmissing(const char* label, int len) {
       genelistfile ? std::string(genelistfile) + ":" + std::to_string(linenum) : "tree of -g";
   fatal(where + ": gene " + l + " is not in the map file " + current->file + "\nAdd a line \"" +
         l + " SPECIES\" to " + current->file + ".");
+}
+
+int gsextract(char* label, int len) {
+  if (genemapactive()) {
+    int s = genemapspecies(label, len);
+    if (s < 0) genemapmissing(label, len);
+    return s;
+  }
+  int s = gsfind(label, len);
+  if (s < 0) fatal("No species name found in " + std::string(label, len));
+  return s;
 }

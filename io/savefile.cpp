@@ -1,4 +1,4 @@
-#include "trees/savefile.h"
+#include "io/savefile.h"
 
 #include <cerrno>
 #include <cstdio>
