@@ -1,12 +1,14 @@
 #include "initial/greedy.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <utility>
 #include <vector>
 
 #include "initial/randomtree.h"
-#include "search/regraftprice.h"
+#include "parallel/geneshare.h"
+#include "parallel/processes.h"
 #include "search/searchcontrol.h"
 #include "search/sprwalk.h"
 #include "trees/fatal.h"
@@ -86,59 +88,11 @@ UnrootedTree* restrictedtree(UnrootedTree& G, const std::vector<char>& placed) {
   return R;
 }
 
-// Places of a new species costed exactly after the pricing pass ranked them: the price keeps
-// each gene tree at its rooting, and a re-rooting can make another of the best few cheaper.
-// Fewer (4, or 3 after a first round of 8) gave clearly worse starts on guigo16.
-constexpr size_t greedycandidates = 8;
-
-// Moves P to the place of least exact cost among the best-priced ones, and prices again from
-// there, until that finds nothing cheaper. The rootings a price keeps are those optimal where
-// P stands: above the root they often take P for an outgroup, so a first pass alone ranks
-// the places poorly.
-void pricedplace(SprWalk& walk, RegraftPricer& pricer, short P) {
-  std::vector<std::pair<short, short>> steps;
-  for (;;) {
-    pricer.price(P, walk.cost());
-    std::vector<short> ranked = pricer.places();
-    std::stable_sort(ranked.begin(), ranked.end(), [&](short x, short y) {
-      return pricer.cost(x).mut() < pricer.cost(y).mut();
-    });
-    ranked.resize(std::min(ranked.size(), greedycandidates));
-    SprPlace best;
-    bool found = false;
-    double least = walk.cost().mut();
-    for (short x : ranked) {
-      if (x == pricer.home()) continue;
-      const SprPlace place = pricer.route(x);
-      walk.record(&steps);
-      walk.go(P, place);
-      walk.record(nullptr);
-      if (walk.cost().mut() < least) {
-        least = walk.cost().mut();
-        best = place;
-        found = true;
-      }
-      walk.undo(steps);
-    }
-    if (!found) return;
-    walk.go(P, best);
-  }
-}
-
 // The tree of post with species t joined above its root.
 std::vector<int> withabove(std::vector<int> post, short t) {
   post.push_back(t);
   post.push_back(POSTJOIN);
   return post;
-}
-
-}  // namespace
-
-RootedTree* greedyspeciestree(std::vector<UnrootedTree*>& genes) {
-  std::vector<short> all(specnames.size());
-  for (size_t i = 0; i < all.size(); i++) all[i] = static_cast<short>(i);
-  checkspeciesnames();
-  return greedyspeciestree(genes, all, false);
 }
 
 // Walks P over every place, one incremental move each, and leaves it at the cheapest.
@@ -155,13 +109,554 @@ void walkedplace(SprWalk& walk, short P) {
   walk.go(P, place);
 }
 
-RootedTree* greedyspeciestree(std::vector<UnrootedTree*>& genes, std::vector<short> order,
-                              bool priced) {
-  const int n = static_cast<int>(order.size());
-  if (n == 0) fatal("Cannot create initial species tree");
-  for (int i = n - 1; i > 0; i--) std::swap(order[i], order[rand() % (i + 1)]);
-  if (n == 1) return speciestreeof({order[0]});
+// Places of a new species costed exactly after the pricing pass ranked them. The price keeps
+// each gene tree holding the species at the rooting optimal without it, and a re-rooting can
+// make another of the best few cheaper.
+constexpr size_t greedycandidates = 4;
 
+}  // namespace
+
+// ---- The growing species tree ----
+
+GrowingTree::GrowingTree(short a, short b)
+    : root(2), parent{2, 2, -1}, left{-1, -1, 0}, right{-1, -1, 1}, species{a, b, -1} {
+  renumber();
+}
+
+short GrowingTree::lca(short a, short b) const {
+  while (!inside(b, a)) a = parent[a];
+  return a;
+}
+
+short GrowingTree::insert(short s, short x) {
+  const short leaf = static_cast<short>(size()), joint = static_cast<short>(leaf + 1);
+  const short up = parent[x];
+  parent.push_back(joint);
+  left.push_back(-1);
+  right.push_back(-1);
+  species.push_back(s);
+  parent.push_back(up);
+  left.push_back(x);
+  right.push_back(leaf);
+  species.push_back(-1);
+  if (up < 0)
+    root = joint;
+  else if (left[up] == x)
+    left[up] = joint;
+  else
+    right[up] = joint;
+  parent[x] = joint;
+  renumber();
+  return leaf;
+}
+
+void GrowingTree::renumber() {
+  const int n = size();
+  depth.assign(n, 0);
+  pre.assign(n, 0);
+  end.assign(n, 0);
+  bypre.clear();
+  std::vector<short> stack{root};
+  while (!stack.empty()) {
+    const short v = stack.back();
+    stack.pop_back();
+    pre[v] = static_cast<short>(bypre.size());
+    bypre.push_back(v);
+    if (parent[v] >= 0) depth[v] = static_cast<short>(depth[parent[v]] + 1);
+    if (left[v] >= 0) {
+      stack.push_back(right[v]);
+      stack.push_back(left[v]);
+    }
+  }
+  // A node's interval closes after its last descendant: sizes summed children first.
+  std::vector<short> size(n, 1);
+  for (int i = n - 1; i > 0; i--) size[parent[bypre[i]]] += size[bypre[i]];
+  for (int v = 0; v < n; v++) end[v] = static_cast<short>(pre[v] + size[v]);
+}
+
+std::vector<int> GrowingTree::postorder() const {
+  std::vector<int> out;
+  std::vector<std::pair<short, bool>> stack{{root, false}};
+  while (!stack.empty()) {
+    auto [v, done] = stack.back();
+    stack.pop_back();
+    if (left[v] < 0) {
+      out.push_back(species[v]);
+    } else if (done) {
+      out.push_back(POSTJOIN);
+    } else {
+      stack.push_back({v, true});
+      stack.push_back({right[v], false});
+      stack.push_back({left[v], false});
+    }
+  }
+  return out;
+}
+
+// ---- Stepwise addition over whole gene trees ----
+
+namespace {
+
+inline void children(const UnrootedTree* G, short v, short& a, short& b) {
+  const int j = (v - G->leaves) % 3;
+  a = G->parent[v + offset[2 * j]];
+  b = G->parent[v + offset[2 * j + 1]];
+}
+
+// What a gene node holds: placed species other than the new one, the new one, or both.
+enum : unsigned char { NONE = 0, REST = 1, NEW = 2, MIXED = 3 };
+
+}  // namespace
+
+struct StepwiseAddition::Scratch {
+  // Per directed gene node: image in the tree with the new species, kind, costs below it.
+  std::vector<short> image;
+  std::vector<unsigned char> kind;
+  std::vector<int> dup, loss;
+  std::vector<short> stack;
+  // The pricing counters per node of W, [0] for the gene trees without the new species,
+  // [1] for those with it; each times the tree's units.
+  std::vector<long> rest[2], mixed[2], dupat[2];
+  long constdup[2] = {0, 0}, constloss[2] = {0, 0}, newmass[2] = {0, 0};
+  long long exactdup = 0, exactloss = 0;
+
+  void size(int wnodes, int genenodes) {
+    for (int s = 0; s < 2; s++) {
+      rest[s].assign(wnodes, 0);
+      mixed[s].assign(wnodes, 0);
+      dupat[s].assign(wnodes, 0);
+      constdup[s] = constloss[s] = newmass[s] = 0;
+    }
+    if (static_cast<int>(image.size()) < genenodes) {
+      image.resize(genenodes);
+      kind.resize(genenodes);
+      dup.resize(genenodes);
+      loss.resize(genenodes);
+    }
+  }
+};
+
+StepwiseAddition::StepwiseAddition(std::vector<UnrootedTree*>& genes, short a, short b)
+    : genes(genes), W(a, b) {
+  leafof.assign(specnames.size(), -1);
+  leafof[a] = 0;
+  leafof[b] = 1;
+  holders.resize(specnames.size());
+  for (size_t g = 0; g < genes.size(); g++) {
+    const UnrootedTree& G = *genes[g];
+    for (int v = 0; v < G.leaves; v++) {
+      std::vector<std::pair<int, int>>& h = holders[G.lab[v]];
+      if (h.empty() || h.back().first != static_cast<int>(g)) h.emplace_back(g, 0);
+      h.back().second++;
+    }
+  }
+  holds.assign(genes.size(), 0);
+  newcount.assign(genes.size(), 0);
+  families.resize(genes.size());
+  const GeneShare& share = geneshare(genes);
+  for (int p = 0; p < share.parts(); p++) scratch.push_back(new Scratch);
+  const std::vector<short> depths(W.depth.begin(), W.depth.end());
+  forblocks(share, [&](int tb, int lo, int hi) {
+    Scratch& c = *scratch[tb];
+    for (int g = lo; g < hi; g++) {
+      const UnrootedTree* G = genes[g];
+      StepwiseFamily& F = families[g];
+      c.size(W.size(), G->total);
+      // Every directed node after its children, by a walk that finishes a node once both
+      // are finished; the children relation has no cycle.
+      std::vector<char> done(G->total, 0);
+      F.order.reserve(G->total);
+      for (short s = 0; s < G->total; s++) {
+        if (done[s]) continue;
+        c.stack.assign(1, s);
+        while (!c.stack.empty()) {
+          const short v = c.stack.back();
+          if (v >= G->leaves) {
+            short x, y;
+            children(G, v, x, y);
+            if (!done[x]) {
+              c.stack.push_back(x);
+              continue;
+            }
+            if (!done[y]) {
+              c.stack.push_back(y);
+              continue;
+            }
+          }
+          c.stack.pop_back();
+          done[v] = 1;
+          F.order.push_back(v);
+        }
+      }
+      F.image.assign(G->total, -1);
+      for (short v : F.order) {
+        if (v < G->leaves) {
+          F.image[v] = leafof[G->lab[v]];
+          if (F.image[v] >= 0) F.placed++;
+          continue;
+        }
+        short x, y;
+        children(G, v, x, y);
+        const short mx = F.image[x], my = F.image[y];
+        F.image[v] = mx < 0 ? my : my < 0 ? mx : W.lca(mx, my);
+      }
+      if (F.placed >= 3) exactfamily(g, depths, depths, c, F.rooting);
+    }
+  });
+}
+
+StepwiseAddition::~StepwiseAddition() {
+  for (Scratch* c : scratch) delete c;
+}
+
+// Per gene tree at its rooting, every node of the restricted tree (a node with both sides
+// holding leaves of W or t) by its kind: REST maps to its image m at depth d(m), one more when
+// t goes below m; NEW maps to t at the place's depth + 1; MIXED maps to lca(place, m), at
+// the place's depth when that is the new joint. Losses are the sum of weight x depth (leaves
+// +1, inner nodes -1, the root -2) plus twice the duplications, less two per inner node, so
+// each is a count on a node of W that subtree sums or sums down from the root spread over
+// the places. Duplications that depend on the place: REST with NEW below a node mapped to m
+// is one when t goes strictly below m; MIXED (at m1) with REST (at m2) is one except when t
+// goes into m's child on m1's side (m = lca(m1, m2) apart from m1 and m2).
+void StepwiseAddition::pricefamily(int g, long long units, Scratch& c) const {
+  const StepwiseFamily& F = families[g];
+  if (F.rooting < 0) return;
+  const int set = holds[g] ? 1 : 0;
+  const UnrootedTree* G = genes[g];
+  const long u = static_cast<long>(units);
+  long* rest = c.rest[set].data();
+  long* mixed = c.mixed[set].data();
+  long* dupat = c.dupat[set].data();
+  long& constdup = c.constdup[set];
+  long& constloss = c.constloss[set];
+  long& newmass = c.newmass[set];
+  const short* image = F.image.data();
+  auto account = [&](unsigned char k, short m, long w) {
+    if (k == REST) {
+      rest[m] += w * u;
+      constloss += w * u * W.depth[m];
+    } else if (k == NEW) {
+      newmass += w * u;
+      constloss += w * u;
+    } else {
+      mixed[m] += w * u;
+    }
+  };
+  // An inner node at rest image m over sides a and b of kinds ka and kb (neither NONE).
+  auto join = [&](unsigned char ka, unsigned char kb, short a, short b, short m) {
+    constloss -= 2 * u;
+    if (ka == REST && kb == REST) {
+      if (m == image[a] || m == image[b]) constdup += u;
+    } else if ((ka | kb) == MIXED && (ka == REST || kb == REST) && (ka == NEW || kb == NEW)) {
+      if (W.left[m] >= 0) {
+        dupat[W.left[m]] += u;
+        dupat[W.right[m]] += u;
+      }
+    } else if ((ka == MIXED && kb == REST) || (ka == REST && kb == MIXED)) {
+      constdup += u;
+      const short m1 = ka == MIXED ? image[a] : image[b], m2 = ka == MIXED ? image[b] : image[a];
+      if (m != m1 && m != m2) dupat[W.inside(m1, W.left[m]) ? W.left[m] : W.right[m]] -= u;
+    } else {
+      constdup += u;
+    }
+  };
+  unsigned char* kind = c.kind.data();
+  const short r = F.rooting, ur = G->parent[r];
+  for (short top : {r, ur}) {
+    c.stack.assign(1, top);
+    while (!c.stack.empty()) {
+      short v = c.stack.back();
+      if (v >= 0 && v >= G->leaves) {
+        c.stack.back() = static_cast<short>(~v);  // v again after its children
+        short a, b;
+        children(G, v, a, b);
+        c.stack.push_back(a);
+        c.stack.push_back(b);
+        continue;
+      }
+      c.stack.pop_back();
+      if (v >= 0) {  // a leaf
+        const short s = G->lab[v];
+        kind[v] = leafof[s] >= 0 ? REST : s == t ? NEW : NONE;
+        if (kind[v] != NONE) account(kind[v], image[v], 1);
+        continue;
+      }
+      v = static_cast<short>(~v);
+      short a, b;
+      children(G, v, a, b);
+      if (kind[a] == NONE || kind[b] == NONE) {
+        kind[v] = kind[a] | kind[b];
+        continue;
+      }
+      kind[v] = kind[a] | kind[b];
+      account(kind[v], image[v], -1);
+      join(kind[a], kind[b], a, b, image[v]);
+    }
+  }
+  // The root: both sides hold leaves of W.
+  const short m = W.lca(image[r], image[ur]);
+  account(kind[r] | kind[ur], m, -2);
+  join(kind[r], kind[ur], r, ur, m);
+}
+
+void StepwiseAddition::price(short species) {
+  if (t >= 0)
+    for (auto [g, k] : holders[t]) holds[g] = 0, newcount[g] = 0;
+  t = species;
+  for (auto [g, k] : holders[t]) holds[g] = 1, newcount[g] = k;
+  costed.clear();
+  costedrootings.clear();
+  costedtotals.clear();
+  const int n = W.size();
+  const GeneShare& share = geneshare(genes);
+  forblocks(share, [&](int tb, int lo, int hi) {
+    Scratch& c = *scratch[tb];
+    int largest = 0;
+    for (int g = lo; g < hi; g++) largest = std::max(largest, genes[g]->total);
+    c.size(n, largest);
+    for (int g = lo; g < hi; g++) pricefamily(g, share.unitsof(g), c);
+  });
+  // Summed over the threads and processes: per set, three counters per node and three more.
+  const int width = 3 * n + 3;
+  std::vector<long> sum(2 * width, 0);
+  for (Scratch* c : scratch)
+    for (int s = 0; s < 2; s++) {
+      long* out = sum.data() + s * width;
+      for (int v = 0; v < n; v++) {
+        out[v] += c->rest[s][v];
+        out[n + v] += c->mixed[s][v];
+        out[2 * n + v] += c->dupat[s][v];
+      }
+      out[3 * n] += c->constdup[s];
+      out[3 * n + 1] += c->constloss[s];
+      out[3 * n + 2] += c->newmass[s];
+    }
+  if (splitacrossprocesses()) sumoverprocesses(sum);
+  prices.assign(n, DlTotal(0, 0));
+  without.assign(n, DlTotal(0, 0));
+  std::vector<long> subrest(n), submixed(n), down(n), dups(n);
+  for (int s = 0; s < 2; s++) {
+    const long* in = sum.data() + s * width;
+    for (int v = 0; v < n; v++) {
+      subrest[v] = in[v];
+      submixed[v] = in[n + v];
+    }
+    for (int i = n - 1; i > 0; i--) {
+      const short v = W.bypre[i];
+      subrest[W.parent[v]] += subrest[v];
+      submixed[W.parent[v]] += submixed[v];
+    }
+    for (short v : W.bypre) {
+      const bool top = v == W.root;
+      down[v] = top ? 0 : down[W.parent[v]] + submixed[v];
+      dups[v] = (top ? 0 : dups[W.parent[v]]) + in[2 * n + v];
+    }
+    for (short v : W.bypre) {
+      const long d = in[3 * n] + dups[v];
+      const long l = in[3 * n + 1] + subrest[v] + in[3 * n + 2] * W.depth[v] + down[v] + 2 * d;
+      prices[v] = prices[v] + DlTotal(d, l);
+      if (s == 0) without[v] = DlTotal(d, l);
+    }
+  }
+}
+
+// t above x: each node m of W as the image of a node holding t and leaves of m (mixed), and
+// the depths, by node id of the tree after the insertion (t's leaf n, the joint n + 1).
+void StepwiseAddition::setplace(short x, std::vector<short>& mixed,
+                                std::vector<short>& depths) const {
+  const int n = W.size();
+  const short leaf = static_cast<short>(n), joint = static_cast<short>(n + 1);
+  mixed.assign(n, 0);
+  depths.assign(n + 2, 0);
+  for (short m : W.bypre) {
+    if (W.inside(m, x)) {
+      mixed[m] = joint;
+    } else if (W.inside(x, m)) {
+      mixed[m] = m;  // an ancestor of x: lca(x, m) = m
+    } else {
+      mixed[m] = mixed[W.parent[m]];
+    }
+    depths[m] = static_cast<short>(W.depth[m] + (W.inside(m, x) ? 1 : 0));
+  }
+  depths[leaf] = static_cast<short>(W.depth[x] + 1);
+  depths[joint] = W.depth[x];
+}
+
+// Every directed node's image, duplications and losses below it, children first, then every
+// edge as the root: the least cost over the rootings, and the first edge that has it.
+DlTotal StepwiseAddition::exactfamily(int g, const std::vector<short>& mixed,
+                                      const std::vector<short>& depths, Scratch& c,
+                                      short& rooting) const {
+  const StepwiseFamily& F = families[g];
+  const UnrootedTree* G = genes[g];
+  const short leaf = static_cast<short>(W.size());
+  short* img = c.image.data();
+  unsigned char* kind = c.kind.data();
+  int* dup = c.dup.data();
+  int* loss = c.loss.data();
+  const short* image = F.image.data();
+  const short* depth = depths.data();
+  for (short v : F.order) {
+    if (v < G->leaves) {
+      const short s = G->lab[v];
+      dup[v] = loss[v] = 0;
+      if (image[v] >= 0) {
+        img[v] = image[v];
+        kind[v] = REST;
+      } else if (s == t) {
+        img[v] = leaf;
+        kind[v] = NEW;
+      } else {
+        img[v] = -1;
+        kind[v] = NONE;
+      }
+      continue;
+    }
+    short a, b;
+    children(G, v, a, b);
+    if (img[a] < 0 || img[b] < 0) {
+      const short o = img[a] < 0 ? b : a;
+      img[v] = img[o];
+      kind[v] = kind[o];
+      dup[v] = dup[o];
+      loss[v] = loss[o];
+      continue;
+    }
+    const unsigned char k = kind[a] | kind[b];
+    const short m = k == REST ? image[v] : k == NEW ? leaf : mixed[image[v]];
+    const int d = m == img[a] || m == img[b] ? 1 : 0;
+    kind[v] = k;
+    img[v] = m;
+    dup[v] = dup[a] + dup[b] + d;
+    loss[v] = loss[a] + loss[b] + depth[img[a]] + depth[img[b]] - 2 * depth[m] - 2 + 2 * d;
+  }
+  // Every rooting maps the root to the image of all leaves.
+  const short m0 = image[0], m1 = image[G->parent[0]];
+  const short restroot = m0 < 0 ? m1 : m1 < 0 ? m0 : W.lca(m0, m1);
+  const bool hasnew = kind[0] == NEW || kind[0] == MIXED || kind[G->parent[0]] == NEW ||
+                      kind[G->parent[0]] == MIXED;
+  const short R = !hasnew ? restroot : restroot < 0 ? leaf : mixed[restroot];
+  double best = 0;
+  DlTotal out;
+  rooting = -1;
+  for (short v = 0; v < G->total; v++) {
+    const short pv = G->parent[v];
+    if (pv < v || img[v] < 0 || img[pv] < 0) continue;
+    const int d = R == img[v] || R == img[pv] ? 1 : 0;
+    const long dups = static_cast<long>(dup[v]) + dup[pv] + d;
+    const long losses = static_cast<long>(loss[v]) + loss[pv] + depth[img[v]] + depth[img[pv]] -
+                        2 * depth[R] - 2 + 2 * d;
+    const double cost = DlTotal(dups, losses).mut();
+    if (rooting < 0 || cost < best) {
+      best = cost;
+      out = DlTotal(dups, losses);
+      rooting = v;
+    }
+  }
+  return out;
+}
+
+DlTotal StepwiseAddition::exact(short x) {
+  for (size_t i = 0; i < costed.size(); i++)
+    if (costed[i] == x) return costedtotals[i];
+  std::vector<short> mixed, depths;
+  setplace(x, mixed, depths);
+  costed.push_back(x);
+  costedrootings.emplace_back(genes.size(), -1);
+  std::vector<short>& rootings = costedrootings.back();
+  const GeneShare& share = geneshare(genes);
+  forblocks(share, [&](int tb, int lo, int hi) {
+    Scratch& c = *scratch[tb];
+    c.exactdup = c.exactloss = 0;
+    for (int g = lo; g < hi; g++) {
+      if (!holds[g] || families[g].placed + newleaves(g) < 3) continue;
+      if (static_cast<int>(c.image.size()) < genes[g]->total) c.size(W.size(), genes[g]->total);
+      const DlTotal f = exactfamily(g, mixed, depths, c, rootings[g]);
+      const long long u = share.unitsof(g);
+      c.exactdup += f.dup * u;
+      c.exactloss += f.loss * u;
+    }
+  });
+  exactpasses++;
+  std::vector<long> sum(2, 0);
+  for (Scratch* c : scratch) {
+    sum[0] += static_cast<long>(c->exactdup);
+    sum[1] += static_cast<long>(c->exactloss);
+  }
+  if (splitacrossprocesses()) sumoverprocesses(sum);
+  costedtotals.push_back(without[x] + DlTotal(sum[0], sum[1]));
+  return costedtotals.back();
+}
+
+short StepwiseAddition::choose(short species, size_t k) {
+  price(species);
+  std::vector<short> ranked = W.bypre;
+  std::stable_sort(ranked.begin(), ranked.end(),
+                   [&](short x, short y) { return prices[x].mut() < prices[y].mut(); });
+  ranked.resize(std::min(ranked.size(), k));
+  short best = -1;
+  double least = 0;
+  for (short x : ranked) {
+    const double c = exact(x).mut();
+    if (best < 0 || c < least) {
+      best = x;
+      least = c;
+    }
+  }
+  return best;
+}
+
+void StepwiseAddition::insert(short x) {
+  size_t slot = 0;
+  exact(x);
+  while (costed[slot] != x) slot++;
+  std::vector<short> mixed, depths;
+  setplace(x, mixed, depths);
+  const short leaf = static_cast<short>(W.size());
+  const std::vector<short>& rootings = costedrootings[slot];
+  const GeneShare& share = geneshare(genes);
+  forblocks(share, [&](int tb, int lo, int hi) {
+    Scratch& c = *scratch[tb];
+    unsigned char* hasnew = c.kind.data();
+    for (int g = lo; g < hi; g++) {
+      if (!holds[g]) continue;
+      const UnrootedTree* G = genes[g];
+      StepwiseFamily& F = families[g];
+      if (static_cast<int>(c.kind.size()) < G->total) {
+        c.size(W.size(), G->total);
+        hasnew = c.kind.data();
+      }
+      for (short v : F.order) {
+        if (v < G->leaves) {
+          hasnew[v] = G->lab[v] == t;
+        } else {
+          short a, b;
+          children(G, v, a, b);
+          hasnew[v] = hasnew[a] | hasnew[b];
+        }
+        if (hasnew[v]) F.image[v] = F.image[v] < 0 ? leaf : mixed[F.image[v]];
+      }
+      F.placed += newleaves(g);
+      F.rooting = F.placed >= 3 ? rootings[g] : -1;
+    }
+  });
+  W.insert(t, x);
+  leafof[t] = leaf;
+  for (auto [g, k] : holders[t]) holds[g] = 0, newcount[g] = 0;
+  t = -1;
+}
+
+RootedTree* greedyspeciestree(std::vector<UnrootedTree*>& genes) {
+  std::vector<short> all(specnames.size());
+  for (size_t i = 0; i < all.size(); i++) all[i] = static_cast<short>(i);
+  checkspeciesnames();
+  return greedyspeciestree(genes, all, true);
+}
+
+namespace {
+
+RootedTree* walkedstart(std::vector<UnrootedTree*>& genes, const std::vector<short>& order) {
+  const int n = static_cast<int>(order.size());
   // The gene trees in which each species occurs: only they change when it is added.
   std::vector<std::vector<int>> holders(specnames.size());
   for (size_t g = 0; g < genes.size(); g++) {
@@ -196,17 +691,31 @@ RootedTree* greedyspeciestree(std::vector<UnrootedTree*>& genes, std::vector<sho
     if (!active.empty()) {
       SprWalk walk(*W, active);
       walk.start(W->initGTS(active, 1));
-      const short P = W->findlab(t);
-      if (priced) {
-        RegraftPricer pricer(*W, active);
-        pricedplace(walk, pricer, P);
-      } else {
-        walkedplace(walk, P);
-      }
+      walkedplace(walk, W->findlab(t));
     }
     current = postorderof(*W);
     delete W;
   }
   for (UnrootedTree* R : restricted) delete R;
   return speciestreeof(current);
+}
+
+}  // namespace
+
+RootedTree* greedyspeciestree(std::vector<UnrootedTree*>& genes, std::vector<short> order,
+                              bool priced) {
+  const int n = static_cast<int>(order.size());
+  if (n == 0) fatal("Cannot create initial species tree");
+  for (int i = n - 1; i > 0; i--) std::swap(order[i], order[rand() % (i + 1)]);
+  if (n == 1) return speciestreeof({order[0]});
+  if (!priced) return walkedstart(genes, order);
+
+  StepwiseAddition add(genes, order[0], order[1]);
+  int k = 2;
+  for (; k < n && !searchstop(); k++) add.insert(add.choose(order[k], greedycandidates));
+  // Past a time limit or after a signal the rest go above the root, unsearched: the search
+  // that follows stops at once and saves a tree of every species.
+  std::vector<int> post = add.tree().postorder();
+  for (; k < n; k++) post = withabove(std::move(post), order[k]);
+  return speciestreeof(post);
 }
