@@ -204,12 +204,17 @@ inline void children(const UnrootedTree* G, short v, short& a, short& b) {
 }
 
 // What a gene node holds: placed species other than the new one, the new one, or both.
-enum : unsigned char { NONE = 0, REST = 1, NEW = 2, MIXED = 3 };
+enum : unsigned char { NONE = 0, REST = 1, NEW = 2, MIXED = 3, ROOTED = 4 };
 
 }  // namespace
 
+// At most this many places are costed in one pass over the gene trees: the pass reads each
+// tree once for all of them.
+constexpr int WIDE = 8;
+
 struct StepwiseAddition::Scratch {
-  // Per directed gene node: image in the tree with the new species, kind, costs below it.
+  // Per position of a gene tree (times the places of a pass): image in the tree with the new
+  // species, kind, costs below it.
   std::vector<short> image;
   std::vector<unsigned char> kind;
   std::vector<int> dup, loss;
@@ -218,20 +223,22 @@ struct StepwiseAddition::Scratch {
   // [1] for those with it; each times the tree's units.
   std::vector<long> rest[2], mixed[2], dupat[2];
   long constdup[2] = {0, 0}, constloss[2] = {0, 0}, newmass[2] = {0, 0};
-  long long exactdup = 0, exactloss = 0;
+  long long exactdup[WIDE], exactloss[WIDE];
 
-  void size(int wnodes, int genenodes) {
+  void counters(int wnodes) {
     for (int s = 0; s < 2; s++) {
       rest[s].assign(wnodes, 0);
       mixed[s].assign(wnodes, 0);
       dupat[s].assign(wnodes, 0);
       constdup[s] = constloss[s] = newmass[s] = 0;
     }
-    if (static_cast<int>(image.size()) < genenodes) {
-      image.resize(genenodes);
+  }
+  void size(int genenodes) {
+    if (static_cast<int>(kind.size()) < genenodes) {
       kind.resize(genenodes);
-      dup.resize(genenodes);
-      loss.resize(genenodes);
+      image.resize(static_cast<size_t>(genenodes) * WIDE);
+      dup.resize(static_cast<size_t>(genenodes) * WIDE);
+      loss.resize(static_cast<size_t>(genenodes) * WIDE);
     }
   }
 };
@@ -255,17 +262,19 @@ StepwiseAddition::StepwiseAddition(std::vector<UnrootedTree*>& genes, short a, s
   families.resize(genes.size());
   const GeneShare& share = geneshare(genes);
   for (int p = 0; p < share.parts(); p++) scratch.push_back(new Scratch);
-  const std::vector<short> depths(W.depth.begin(), W.depth.end());
+  const int n = W.size();
+  std::vector<short> depths(n + 2, 0), mixed(n + 2, 0);
+  for (int v = 0; v < n; v++) depths[v] = W.depth[v];
   forblocks(share, [&](int tb, int lo, int hi) {
     Scratch& c = *scratch[tb];
     for (int g = lo; g < hi; g++) {
       const UnrootedTree* G = genes[g];
       StepwiseFamily& F = families[g];
-      c.size(W.size(), G->total);
+      c.size(G->total);
       // Every directed node after its children, by a walk that finishes a node once both
       // are finished; the children relation has no cycle.
       std::vector<char> done(G->total, 0);
-      F.order.reserve(G->total);
+      F.node.reserve(G->total);
       for (short s = 0; s < G->total; s++) {
         if (done[s]) continue;
         c.stack.assign(1, s);
@@ -285,22 +294,36 @@ StepwiseAddition::StepwiseAddition(std::vector<UnrootedTree*>& genes, short a, s
           }
           c.stack.pop_back();
           done[v] = 1;
-          F.order.push_back(v);
+          F.node.push_back(v);
         }
       }
-      F.image.assign(G->total, -1);
-      for (short v : F.order) {
+      const int N = G->total;
+      F.at.assign(N, 0);
+      for (int i = 0; i < N; i++) F.at[F.node[i]] = static_cast<short>(i);
+      F.first.assign(N, -1);
+      F.second.assign(N, -1);
+      F.opposite.assign(N, -1);
+      F.image.assign(N, -1);
+      for (int i = 0; i < N; i++) {
+        const short v = F.node[i];
+        F.opposite[i] = F.at[G->parent[v]];
         if (v < G->leaves) {
-          F.image[v] = leafof[G->lab[v]];
-          if (F.image[v] >= 0) F.placed++;
+          F.second[i] = G->lab[v];
+          F.image[i] = leafof[G->lab[v]];
+          if (F.image[i] >= 0) F.placed++;
           continue;
         }
         short x, y;
         children(G, v, x, y);
-        const short mx = F.image[x], my = F.image[y];
-        F.image[v] = mx < 0 ? my : my < 0 ? mx : W.lca(mx, my);
+        F.first[i] = F.at[x];
+        F.second[i] = F.at[y];
+        const short mx = F.image[F.first[i]], my = F.image[F.second[i]];
+        F.image[i] = mx < 0 ? my : my < 0 ? mx : W.lca(mx, my);
       }
-      if (F.placed >= 3) exactfamily(g, depths, depths, c, F.rooting);
+      if (F.placed >= 3) {
+        DlTotal cost;
+        exactfamily(g, 1, mixed.data(), depths.data(), n + 2, c, &cost, &F.rooting);
+      }
     }
   });
 }
@@ -322,7 +345,6 @@ void StepwiseAddition::pricefamily(int g, long long units, Scratch& c) const {
   const StepwiseFamily& F = families[g];
   if (F.rooting < 0) return;
   const int set = holds[g] ? 1 : 0;
-  const UnrootedTree* G = genes[g];
   const long u = static_cast<long>(units);
   long* rest = c.rest[set].data();
   long* mixed = c.mixed[set].data();
@@ -331,6 +353,7 @@ void StepwiseAddition::pricefamily(int g, long long units, Scratch& c) const {
   long& constloss = c.constloss[set];
   long& newmass = c.newmass[set];
   const short* image = F.image.data();
+  const short* at = F.at.data();
   auto account = [&](unsigned char k, short m, long w) {
     if (k == REST) {
       rest[m] += w * u;
@@ -343,10 +366,10 @@ void StepwiseAddition::pricefamily(int g, long long units, Scratch& c) const {
     }
   };
   // An inner node at rest image m over sides a and b of kinds ka and kb (neither NONE).
-  auto join = [&](unsigned char ka, unsigned char kb, short a, short b, short m) {
+  auto join = [&](unsigned char ka, unsigned char kb, short ma, short mb, short m) {
     constloss -= 2 * u;
     if (ka == REST && kb == REST) {
-      if (m == image[a] || m == image[b]) constdup += u;
+      if (m == ma || m == mb) constdup += u;
     } else if ((ka | kb) == MIXED && (ka == REST || kb == REST) && (ka == NEW || kb == NEW)) {
       if (W.left[m] >= 0) {
         dupat[W.left[m]] += u;
@@ -354,49 +377,48 @@ void StepwiseAddition::pricefamily(int g, long long units, Scratch& c) const {
       }
     } else if ((ka == MIXED && kb == REST) || (ka == REST && kb == MIXED)) {
       constdup += u;
-      const short m1 = ka == MIXED ? image[a] : image[b], m2 = ka == MIXED ? image[b] : image[a];
+      const short m1 = ka == MIXED ? ma : mb, m2 = ka == MIXED ? mb : ma;
       if (m != m1 && m != m2) dupat[W.inside(m1, W.left[m]) ? W.left[m] : W.right[m]] -= u;
     } else {
       constdup += u;
     }
   };
+  // Kinds by position, children first; then, parents first, the nodes of the tree rooted at
+  // the rooting, marked from its two sides down.
   unsigned char* kind = c.kind.data();
-  const short r = F.rooting, ur = G->parent[r];
-  for (short top : {r, ur}) {
-    c.stack.assign(1, top);
-    while (!c.stack.empty()) {
-      short v = c.stack.back();
-      if (v >= 0 && v >= G->leaves) {
-        c.stack.back() = static_cast<short>(~v);  // v again after its children
-        short a, b;
-        children(G, v, a, b);
-        c.stack.push_back(a);
-        c.stack.push_back(b);
-        continue;
-      }
-      c.stack.pop_back();
-      if (v >= 0) {  // a leaf
-        const short s = G->lab[v];
-        kind[v] = leafof[s] >= 0 ? REST : s == t ? NEW : NONE;
-        if (kind[v] != NONE) account(kind[v], image[v], 1);
-        continue;
-      }
-      v = static_cast<short>(~v);
-      short a, b;
-      children(G, v, a, b);
-      if (kind[a] == NONE || kind[b] == NONE) {
-        kind[v] = kind[a] | kind[b];
-        continue;
-      }
-      kind[v] = kind[a] | kind[b];
-      account(kind[v], image[v], -1);
-      join(kind[a], kind[b], a, b, image[v]);
-    }
+  const short* first = F.first.data();
+  const short* second = F.second.data();
+  const int N = static_cast<int>(F.node.size());
+  for (int i = 0; i < N; i++) {
+    const short f = first[i];
+    kind[i] = f < 0 ? (image[i] >= 0 ? REST : second[i] == t ? NEW : NONE)
+                    : (kind[f] | kind[second[i]]) & MIXED;
   }
+  const short r = at[F.rooting], ur = F.opposite[r];
+  kind[r] |= ROOTED;
+  kind[ur] |= ROOTED;
+  for (int i = N - 1; i >= 0; i--) {
+    const unsigned char k = kind[i];
+    if (!(k & ROOTED) || k == ROOTED) continue;
+    const short a = first[i];
+    if (a < 0) {
+      account(k & MIXED, image[i], 1);
+      continue;
+    }
+    const short b = second[i];
+    const unsigned char ka = kind[a] & MIXED, kb = kind[b] & MIXED;
+    if (ka != NONE && kb != NONE) {
+      account(k & MIXED, image[i], -1);
+      join(ka, kb, image[a], image[b], image[i]);
+    }
+    kind[a] |= ROOTED;
+    kind[b] |= ROOTED;
+  }
+  const unsigned char kr = kind[r] & MIXED, kur = kind[ur] & MIXED;
   // The root: both sides hold leaves of W.
   const short m = W.lca(image[r], image[ur]);
-  account(kind[r] | kind[ur], m, -2);
-  join(kind[r], kind[ur], r, ur, m);
+  account(kr | kur, m, -2);
+  join(kr, kur, image[r], image[ur], m);
 }
 
 void StepwiseAddition::price(short species) {
@@ -411,10 +433,11 @@ void StepwiseAddition::price(short species) {
   const GeneShare& share = geneshare(genes);
   forblocks(share, [&](int tb, int lo, int hi) {
     Scratch& c = *scratch[tb];
-    int largest = 0;
-    for (int g = lo; g < hi; g++) largest = std::max(largest, genes[g]->total);
-    c.size(n, largest);
-    for (int g = lo; g < hi; g++) pricefamily(g, share.unitsof(g), c);
+    c.counters(n);
+    for (int g = lo; g < hi; g++) {
+      c.size(genes[g]->total);
+      pricefamily(g, share.unitsof(g), c);
+    }
   });
   // Summed over the threads and processes: per set, three counters per node and three more.
   const int width = 3 * n + 3;
@@ -462,130 +485,195 @@ void StepwiseAddition::price(short species) {
 
 // t above x: each node m of W as the image of a node holding t and leaves of m (mixed), and
 // the depths, by node id of the tree after the insertion (t's leaf n, the joint n + 1).
-void StepwiseAddition::setplace(short x, std::vector<short>& mixed,
-                                std::vector<short>& depths) const {
+void StepwiseAddition::setplace(short x, short* mixed, short* depths) const {
   const int n = W.size();
   const short leaf = static_cast<short>(n), joint = static_cast<short>(n + 1);
-  mixed.assign(n, 0);
-  depths.assign(n + 2, 0);
   for (short m : W.bypre) {
-    if (W.inside(m, x)) {
+    if (W.inside(m, x))
       mixed[m] = joint;
-    } else if (W.inside(x, m)) {
+    else if (W.inside(x, m))
       mixed[m] = m;  // an ancestor of x: lca(x, m) = m
-    } else {
+    else
       mixed[m] = mixed[W.parent[m]];
-    }
     depths[m] = static_cast<short>(W.depth[m] + (W.inside(m, x) ? 1 : 0));
   }
   depths[leaf] = static_cast<short>(W.depth[x] + 1);
   depths[joint] = W.depth[x];
 }
 
-// Every directed node's image, duplications and losses below it, children first, then every
-// edge as the root: the least cost over the rootings, and the first edge that has it.
-DlTotal StepwiseAddition::exactfamily(int g, const std::vector<short>& mixed,
-                                      const std::vector<short>& depths, Scratch& c,
-                                      short& rooting) const {
+namespace {
+
+// One pass of StepwiseAddition::exactfamily for K places (a constant, so the loops over the
+// places unroll): every directed node's image, duplications and losses below it, children
+// first, then every edge as the root: for each place the least cost over the rootings, and
+// the first edge that has it. Images are node ids of the tree after the insertion (leaf: t's).
+template <int K>
+void exactpass(const StepwiseFamily& F, short t, short leaf, const GrowingTree& W,
+               const short* mixed, const short* depths, int wide, short* img,
+               unsigned char* kind, int* dup, int* loss, DlTotal* out, short* rootings) {
+  const short* image = F.image.data();
+  const short* first = F.first.data();
+  const short* second = F.second.data();
+  const int N = static_cast<int>(F.node.size());
+  for (int i = 0; i < N; i++) {
+    const short a = first[i], b = second[i];
+    short* im = img + i * K;
+    int* du = dup + i * K;
+    int* lo = loss + i * K;
+    if (a < 0) {
+      unsigned char kd;
+      short m;
+      if (image[i] >= 0) {
+        kd = REST;
+        m = image[i];
+      } else if (b == t) {
+        kd = NEW;
+        m = leaf;
+      } else {
+        kd = NONE;
+        m = -1;
+      }
+      kind[i] = kd;
+      for (int j = 0; j < K; j++) im[j] = m, du[j] = 0, lo[j] = 0;
+      continue;
+    }
+    const unsigned char ka = kind[a], kb = kind[b];
+    if (ka == NONE || kb == NONE) {
+      const short o = ka == NONE ? b : a;
+      kind[i] = kind[o];
+      for (int j = 0; j < K; j++) {
+        im[j] = img[o * K + j];
+        du[j] = dup[o * K + j];
+        lo[j] = loss[o * K + j];
+      }
+      continue;
+    }
+    const unsigned char kd = ka | kb;
+    kind[i] = kd;
+    const short* ia = img + a * K;
+    const short* ib = img + b * K;
+    const int* da = dup + a * K;
+    const int* db = dup + b * K;
+    const int* la = loss + a * K;
+    const int* lb = loss + b * K;
+    const short mv = image[i];
+    for (int j = 0; j < K; j++) {
+      const short* depth = depths + j * wide;
+      const short m = kd == REST ? mv : kd == NEW ? leaf : mixed[j * wide + mv];
+      const int d = (m == ia[j]) | (m == ib[j]);
+      im[j] = m;
+      du[j] = da[j] + db[j] + d;
+      lo[j] = la[j] + lb[j] + depth[ia[j]] + depth[ib[j]] - 2 * depth[m] - 2 + 2 * d;
+    }
+  }
+  // Every rooting maps the root to the image of all leaves: the two sides of any edge.
+  const short p0 = 0, q0 = F.opposite[0];
+  const short m0 = image[p0], m1 = image[q0];
+  const short restroot = m0 < 0 ? m1 : m1 < 0 ? m0 : W.lca(m0, m1);
+  const bool hasnew = (kind[p0] | kind[q0]) & NEW;
+  short R[K];
+  int rootdepth[K];
+  for (int j = 0; j < K; j++) {
+    R[j] = !hasnew ? restroot : restroot < 0 ? leaf : mixed[j * wide + restroot];
+    rootdepth[j] = depths[j * wide + R[j]];
+  }
+  double best[K] = {};
+  for (int j = 0; j < K; j++) rootings[j] = -1;
+  const short* opposite = F.opposite.data();
+  for (int i = 0; i < N; i++) {
+    const short o = opposite[i];
+    if (o < i || kind[i] == NONE || kind[o] == NONE) continue;
+    for (int j = 0; j < K; j++) {
+      const short* depth = depths + j * wide;
+      const short mi = img[i * K + j], mo = img[o * K + j];
+      const int d = (R[j] == mi) | (R[j] == mo);
+      const long dups = static_cast<long>(dup[i * K + j]) + dup[o * K + j] + d;
+      const long losses = static_cast<long>(loss[i * K + j]) + loss[o * K + j] + depth[mi] +
+                          depth[mo] - 2 * rootdepth[j] - 2 + 2 * d;
+      const DlTotal cost(dups, losses);
+      const double c = cost.mut();
+      if (rootings[j] < 0 || c < best[j]) {
+        best[j] = c;
+        out[j] = cost;
+        rootings[j] = F.node[i];
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void StepwiseAddition::exactfamily(int g, int k, const short* mixed, const short* depths,
+                                   int wide, Scratch& c, DlTotal* out, short* rootings) const {
   const StepwiseFamily& F = families[g];
-  const UnrootedTree* G = genes[g];
   const short leaf = static_cast<short>(W.size());
   short* img = c.image.data();
   unsigned char* kind = c.kind.data();
   int* dup = c.dup.data();
   int* loss = c.loss.data();
-  const short* image = F.image.data();
-  const short* depth = depths.data();
-  for (short v : F.order) {
-    if (v < G->leaves) {
-      const short s = G->lab[v];
-      dup[v] = loss[v] = 0;
-      if (image[v] >= 0) {
-        img[v] = image[v];
-        kind[v] = REST;
-      } else if (s == t) {
-        img[v] = leaf;
-        kind[v] = NEW;
-      } else {
-        img[v] = -1;
-        kind[v] = NONE;
-      }
-      continue;
-    }
-    short a, b;
-    children(G, v, a, b);
-    if (img[a] < 0 || img[b] < 0) {
-      const short o = img[a] < 0 ? b : a;
-      img[v] = img[o];
-      kind[v] = kind[o];
-      dup[v] = dup[o];
-      loss[v] = loss[o];
-      continue;
-    }
-    const unsigned char k = kind[a] | kind[b];
-    const short m = k == REST ? image[v] : k == NEW ? leaf : mixed[image[v]];
-    const int d = m == img[a] || m == img[b] ? 1 : 0;
-    kind[v] = k;
-    img[v] = m;
-    dup[v] = dup[a] + dup[b] + d;
-    loss[v] = loss[a] + loss[b] + depth[img[a]] + depth[img[b]] - 2 * depth[m] - 2 + 2 * d;
+#define KV_PASS(K)                                                                          \
+  case K:                                                                                   \
+    exactpass<K>(F, t, leaf, W, mixed, depths, wide, img, kind, dup, loss, out, rootings); \
+    break;
+  switch (k) {
+    KV_PASS(1) KV_PASS(2) KV_PASS(3) KV_PASS(4) KV_PASS(5) KV_PASS(6) KV_PASS(7) KV_PASS(8)
   }
-  // Every rooting maps the root to the image of all leaves.
-  const short m0 = image[0], m1 = image[G->parent[0]];
-  const short restroot = m0 < 0 ? m1 : m1 < 0 ? m0 : W.lca(m0, m1);
-  const bool hasnew = kind[0] == NEW || kind[0] == MIXED || kind[G->parent[0]] == NEW ||
-                      kind[G->parent[0]] == MIXED;
-  const short R = !hasnew ? restroot : restroot < 0 ? leaf : mixed[restroot];
-  double best = 0;
-  DlTotal out;
-  rooting = -1;
-  for (short v = 0; v < G->total; v++) {
-    const short pv = G->parent[v];
-    if (pv < v || img[v] < 0 || img[pv] < 0) continue;
-    const int d = R == img[v] || R == img[pv] ? 1 : 0;
-    const long dups = static_cast<long>(dup[v]) + dup[pv] + d;
-    const long losses = static_cast<long>(loss[v]) + loss[pv] + depth[img[v]] + depth[img[pv]] -
-                        2 * depth[R] - 2 + 2 * d;
-    const double cost = DlTotal(dups, losses).mut();
-    if (rooting < 0 || cost < best) {
-      best = cost;
-      out = DlTotal(dups, losses);
-      rooting = v;
-    }
-  }
-  return out;
+#undef KV_PASS
 }
 
 DlTotal StepwiseAddition::exact(short x) {
-  for (size_t i = 0; i < costed.size(); i++)
-    if (costed[i] == x) return costedtotals[i];
-  std::vector<short> mixed, depths;
-  setplace(x, mixed, depths);
-  costed.push_back(x);
-  costedrootings.emplace_back(genes.size(), -1);
-  std::vector<short>& rootings = costedrootings.back();
+  costexactly({x});
+  size_t i = 0;
+  while (costed[i] != x) i++;
+  return costedtotals[i];
+}
+
+void StepwiseAddition::costexactly(const std::vector<short>& xs) {
+  std::vector<short> todo;
+  for (short x : xs)
+    if (std::find(costed.begin(), costed.end(), x) == costed.end() &&
+        std::find(todo.begin(), todo.end(), x) == todo.end())
+      todo.push_back(x);
+  const int n = W.size(), wide = n + 2;
   const GeneShare& share = geneshare(genes);
-  forblocks(share, [&](int tb, int lo, int hi) {
-    Scratch& c = *scratch[tb];
-    c.exactdup = c.exactloss = 0;
-    for (int g = lo; g < hi; g++) {
-      if (!holds[g] || families[g].placed + newleaves(g) < 3) continue;
-      if (static_cast<int>(c.image.size()) < genes[g]->total) c.size(W.size(), genes[g]->total);
-      const DlTotal f = exactfamily(g, mixed, depths, c, rootings[g]);
-      const long long u = share.unitsof(g);
-      c.exactdup += f.dup * u;
-      c.exactloss += f.loss * u;
+  for (size_t from = 0; from < todo.size(); from += WIDE) {
+    const int k = static_cast<int>(std::min<size_t>(WIDE, todo.size() - from));
+    std::vector<short> mixed(static_cast<size_t>(k) * wide), depths(static_cast<size_t>(k) * wide);
+    for (int j = 0; j < k; j++) setplace(todo[from + j], &mixed[j * wide], &depths[j * wide]);
+    const size_t slot = costed.size();
+    for (int j = 0; j < k; j++) {
+      costed.push_back(todo[from + j]);
+      costedrootings.emplace_back(genes.size(), -1);
     }
-  });
-  exactpasses++;
-  std::vector<long> sum(2, 0);
-  for (Scratch* c : scratch) {
-    sum[0] += static_cast<long>(c->exactdup);
-    sum[1] += static_cast<long>(c->exactloss);
+    forblocks(share, [&](int tb, int lo, int hi) {
+      Scratch& c = *scratch[tb];
+      std::fill(c.exactdup, c.exactdup + WIDE, 0);
+      std::fill(c.exactloss, c.exactloss + WIDE, 0);
+      DlTotal f[WIDE];
+      short r[WIDE];
+      for (int g = lo; g < hi; g++) {
+        if (!holds[g] || families[g].placed + newleaves(g) < 3) continue;
+        c.size(genes[g]->total);
+        exactfamily(g, k, mixed.data(), depths.data(), wide, c, f, r);
+        const long long u = share.unitsof(g);
+        for (int j = 0; j < k; j++) {
+          c.exactdup[j] += f[j].dup * u;
+          c.exactloss[j] += f[j].loss * u;
+          costedrootings[slot + j][g] = r[j];
+        }
+      }
+    });
+    exactpasses++;
+    std::vector<long> sum(2 * k, 0);
+    for (Scratch* c : scratch)
+      for (int j = 0; j < k; j++) {
+        sum[2 * j] += static_cast<long>(c->exactdup[j]);
+        sum[2 * j + 1] += static_cast<long>(c->exactloss[j]);
+      }
+    if (splitacrossprocesses()) sumoverprocesses(sum);
+    for (int j = 0; j < k; j++)
+      costedtotals.push_back(without[todo[from + j]] + DlTotal(sum[2 * j], sum[2 * j + 1]));
   }
-  if (splitacrossprocesses()) sumoverprocesses(sum);
-  costedtotals.push_back(without[x] + DlTotal(sum[0], sum[1]));
-  return costedtotals.back();
 }
 
 short StepwiseAddition::choose(short species, size_t k) {
@@ -594,6 +682,7 @@ short StepwiseAddition::choose(short species, size_t k) {
   std::stable_sort(ranked.begin(), ranked.end(),
                    [&](short x, short y) { return prices[x].mut() < prices[y].mut(); });
   ranked.resize(std::min(ranked.size(), k));
+  costexactly(ranked);
   short best = -1;
   double least = 0;
   for (short x : ranked) {
@@ -607,34 +696,28 @@ short StepwiseAddition::choose(short species, size_t k) {
 }
 
 void StepwiseAddition::insert(short x) {
+  const DlTotal cost = exact(x);
+  (void)cost;
   size_t slot = 0;
-  exact(x);
   while (costed[slot] != x) slot++;
-  std::vector<short> mixed, depths;
-  setplace(x, mixed, depths);
-  const short leaf = static_cast<short>(W.size());
+  const int n = W.size();
+  std::vector<short> mixed(n + 2), depths(n + 2);
+  setplace(x, mixed.data(), depths.data());
+  const short leaf = static_cast<short>(n);
   const std::vector<short>& rootings = costedrootings[slot];
   const GeneShare& share = geneshare(genes);
   forblocks(share, [&](int tb, int lo, int hi) {
     Scratch& c = *scratch[tb];
-    unsigned char* hasnew = c.kind.data();
     for (int g = lo; g < hi; g++) {
       if (!holds[g]) continue;
-      const UnrootedTree* G = genes[g];
       StepwiseFamily& F = families[g];
-      if (static_cast<int>(c.kind.size()) < G->total) {
-        c.size(W.size(), G->total);
-        hasnew = c.kind.data();
-      }
-      for (short v : F.order) {
-        if (v < G->leaves) {
-          hasnew[v] = G->lab[v] == t;
-        } else {
-          short a, b;
-          children(G, v, a, b);
-          hasnew[v] = hasnew[a] | hasnew[b];
-        }
-        if (hasnew[v]) F.image[v] = F.image[v] < 0 ? leaf : mixed[F.image[v]];
+      c.size(genes[g]->total);
+      unsigned char* hasnew = c.kind.data();
+      const int N = static_cast<int>(F.node.size());
+      for (int i = 0; i < N; i++) {
+        const short a = F.first[i], b = F.second[i];
+        hasnew[i] = a < 0 ? b == t : hasnew[a] | hasnew[b];
+        if (hasnew[i]) F.image[i] = F.image[i] < 0 ? leaf : mixed[F.image[i]];
       }
       F.placed += newleaves(g);
       F.rooting = F.placed >= 3 ? rootings[g] : -1;
@@ -712,7 +795,8 @@ RootedTree* greedyspeciestree(std::vector<UnrootedTree*>& genes, std::vector<sho
 
   StepwiseAddition add(genes, order[0], order[1]);
   int k = 2;
-  for (; k < n && !searchstop(); k++) add.insert(add.choose(order[k], greedycandidates));
+  const size_t K = getenv("KV_K") ? atoi(getenv("KV_K")) : greedycandidates;
+  for (; k < n && !searchstop(); k++) add.insert(add.choose(order[k], K));
   // Past a time limit or after a signal the rest go above the root, unsearched: the search
   // that follows stops at once and saves a tree of every species.
   std::vector<int> post = add.tree().postorder();

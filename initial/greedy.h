@@ -43,13 +43,17 @@ struct GrowingTree {
 };
 
 // What stepwise addition keeps of one gene tree between steps, so that a step needs no
-// restricted copy: its directed nodes children first (fixed), the image in the tree built so
-// far of each directed node's placed leaves, and the rooting optimal there.
+// restricted copy: its directed nodes laid out children first (fixed), so that a pass over
+// the tree reads its arrays in order; the image in the tree built so far of each directed
+// node's placed leaves; and the rooting optimal there.
 struct StepwiseFamily {
-  std::vector<short> order;  // every directed node after both of its children
-  std::vector<short> image;  // -1: no placed leaf on that side
-  short rooting = -1;        // a directed node with placed leaves on both sides; -1: < 3 placed
-  int placed = 0;            // placed leaves
+  std::vector<short> node;             // the directed node at each position
+  std::vector<short> first, second;    // its children's positions; a leaf: -1 and its species
+  std::vector<short> opposite;         // the position of the other side of its edge
+  std::vector<short> at;               // the position of each directed node
+  std::vector<short> image;            // by position; -1: no placed leaf on that side
+  short rooting = -1;  // a directed node with placed leaves on both sides; -1: < 3 placed
+  int placed = 0;      // placed leaves
 };
 
 // Stepwise addition over gene trees kept whole, unplaced leaves left out. A new species t is
@@ -76,6 +80,8 @@ class StepwiseAddition {
   DlTotal priced(short x) const { return prices[x]; }
   // The least total over the rootings of every gene tree with t above x.
   DlTotal exact(short x);
+  // Costs the places exactly, a few in one pass over the gene trees.
+  void costexactly(const std::vector<short>& xs);
   // Prices t, costs the k best places by price exactly and returns the cheapest of those,
   // the better priced first among equals.
   short choose(short t, size_t k);
@@ -105,8 +111,9 @@ class StepwiseAddition {
 
   int newleaves(int g) const { return newcount[g]; }
 
-  void setplace(short x, std::vector<short>& mixed, std::vector<short>& depths) const;
+  void setplace(short x, short* mixed, short* depths) const;
   void pricefamily(int g, long long units, Scratch& c) const;
-  DlTotal exactfamily(int g, const std::vector<short>& mixed, const std::vector<short>& depths,
-                      Scratch& c, short& rooting) const;
+  // k places at once: mixed and depths hold k rows of setplace's.
+  void exactfamily(int g, int k, const short* mixed, const short* depths, int wide, Scratch& c,
+                   DlTotal* out, short* rootings) const;
 };
