@@ -109,10 +109,19 @@ void walkedplace(SprWalk& walk, short P) {
   walk.go(P, place);
 }
 
-// Places of a new species costed exactly after the pricing pass ranked them. The price keeps
+// Places of a new species costed exactly after the pricing pass ranked them: the price keeps
 // each gene tree holding the species at the rooting optimal without it, and a re-rooting can
-// make another of the best few cheaper.
-constexpr size_t greedycandidates = 4;
+// make another of the best few cheaper. Small collections cost many places (every one on
+// guigo16, whose starts were clearly worse with 4 or 8; treefam25 needed 8 to build the
+// walk's starts), large ones few (plants83 built starts as good with 2 as with 8).
+constexpr double candidatework = 2e6;  // directed gene nodes x places a step
+constexpr size_t fewestcandidates = 2;
+
+size_t candidatesfor(const std::vector<UnrootedTree*>& genes) {
+  double nodes = 1;
+  for (const UnrootedTree* G : genes) nodes += G->total;
+  return std::max(fewestcandidates, static_cast<size_t>(candidatework / nodes));
+}
 
 }  // namespace
 
@@ -687,7 +696,7 @@ short StepwiseAddition::choose(short species, size_t k) {
   double least = 0;
   for (short x : ranked) {
     const double c = exact(x).mut();
-    if (best < 0 || c < least) {
+    if (best < 0 || c < least || (c == least && W.pre[x] < W.pre[best])) {
       best = x;
       least = c;
     }
@@ -795,8 +804,8 @@ RootedTree* greedyspeciestree(std::vector<UnrootedTree*>& genes, std::vector<sho
 
   StepwiseAddition add(genes, order[0], order[1]);
   int k = 2;
-  const size_t K = getenv("KV_K") ? atoi(getenv("KV_K")) : greedycandidates;
-  for (; k < n && !searchstop(); k++) add.insert(add.choose(order[k], K));
+  const size_t candidates = candidatesfor(genes);
+  for (; k < n && !searchstop(); k++) add.insert(add.choose(order[k], candidates));
   // Past a time limit or after a signal the rest go above the root, unsearched: the search
   // that follows stops at once and saves a tree of every species.
   std::vector<int> post = add.tree().postorder();
