@@ -350,8 +350,8 @@ StepwiseAddition::~StepwiseAddition() {
 // the places. Duplications that depend on the place: REST with NEW below a node mapped to m
 // is one when t goes strictly below m; MIXED (at m1) with REST (at m2) is one except when t
 // goes into m's child on m1's side (m = lca(m1, m2) apart from m1 and m2).
-void StepwiseAddition::pricefamily(int g, long long units, Scratch& c) const {
-  const StepwiseFamily& F = families[g];
+void StepwiseAddition::pricefamily(int g, long long units, Scratch& c) {
+  StepwiseFamily& F = families[g];
   if (F.rooting < 0) return;
   const int set = holds[g] ? 1 : 0;
   const long u = static_cast<long>(units);
@@ -402,6 +402,11 @@ void StepwiseAddition::pricefamily(int g, long long units, Scratch& c) const {
     const short f = first[i];
     kind[i] = f < 0 ? (image[i] >= 0 ? REST : second[i] == t ? NEW : NONE)
                     : (kind[f] | kind[second[i]]) & MIXED;
+  }
+  // Kept for the exact costing, which moves the root from there.
+  if (set == 1) {
+    F.hasnew.resize(N);
+    for (int i = 0; i < N; i++) F.hasnew[i] = kind[i] & NEW;
   }
   const short r = at[F.rooting], ur = F.opposite[r];
   kind[r] |= ROOTED;
@@ -630,6 +635,83 @@ void StepwiseAddition::exactfamily(int g, int k, const short* mixed, const short
 #undef KV_PASS
 }
 
+// The cost of a tree at a rooting, less that at the next: only the root and the node below it
+// change. Rooted at the edge between sides a and b, the root moves to an edge below b's first
+// node E (a node with both sides holding leaves), children c and cc: the root then joins c and
+// N, the other side of c's edge, whose children are a and cc. The cost over rootings has no
+// local optimum that is not global (the property test checks it against fresh reconciliations),
+// so the walk ends at an optimal rooting.
+DlTotal StepwiseAddition::descend(int g, const short* mixed, const short* depths,
+                                  short& rooting) const {
+  const StepwiseFamily& F = families[g];
+  const short leaf = static_cast<short>(W.size());
+  const short* image = F.image.data();
+  const unsigned char* hasnew = F.hasnew.data();
+  auto kind = [&](short v) {
+    return static_cast<unsigned char>((image[v] >= 0 ? REST : NONE) | (hasnew[v] ? NEW : NONE));
+  };
+  auto img = [&](short v) {
+    const unsigned char k = kind(v);
+    return k == REST ? image[v] : k == NEW ? leaf : mixed[image[v]];
+  };
+  short a = F.at[F.rooting], b = F.opposite[a];
+  const short m0 = image[a], m1 = image[b];
+  const short restroot = W.lca(m0, m1);
+  const bool withnew = hasnew[a] || hasnew[b];
+  const short R = withnew ? mixed[restroot] : restroot;
+  // Duplications and losses of a node mapped to m over children mapped to x and y.
+  auto node = [&](short m, short x, short y, long& dups, long& losses) {
+    const int d = m == x || m == y ? 1 : 0;
+    dups += d;
+    losses += depths[x] + depths[y] - 2 * depths[m] - 2 + 2 * d;
+  };
+  DlTotal change(0, 0);
+  for (;;) {
+    double best = 0;
+    short to = -1;
+    long bestdups = 0, bestlosses = 0;
+    for (int side = 0; side < 2; side++) {
+      const short s = side ? a : b, o = side ? b : a;
+      short E = s;
+      while (F.first[E] >= 0) {
+        const short x = F.first[E], y = F.second[E];
+        if (kind(x) == NONE)
+          E = y;
+        else if (kind(y) == NONE)
+          E = x;
+        else
+          break;
+      }
+      if (F.first[E] < 0) continue;
+      const short io = img(o), is = img(s);
+      for (int k = 0; k < 2; k++) {
+        const short c = k ? F.second[E] : F.first[E], cc = k ? F.first[E] : F.second[E];
+        const short N = F.opposite[c];
+        const short ic = img(c), icc = img(cc), in = img(N);
+        long dups = 0, losses = 0;
+        node(in, io, icc, dups, losses);
+        node(R, ic, in, dups, losses);
+        long olddups = 0, oldlosses = 0;
+        node(is, ic, icc, olddups, oldlosses);
+        node(R, io, is, olddups, oldlosses);
+        const double delta = DlTotal(dups - olddups, losses - oldlosses).mut();
+        if (delta < best) {
+          best = delta;
+          to = c;
+          bestdups = dups - olddups;
+          bestlosses = losses - oldlosses;
+        }
+      }
+    }
+    if (to < 0) break;
+    change = change + DlTotal(bestdups, bestlosses);
+    a = to;
+    b = F.opposite[to];
+  }
+  rooting = F.node[a];
+  return change;
+}
+
 DlTotal StepwiseAddition::exact(short x) {
   costexactly({x});
   size_t i = 0;
@@ -662,8 +744,13 @@ void StepwiseAddition::costexactly(const std::vector<short>& xs) {
       short r[WIDE];
       for (int g = lo; g < hi; g++) {
         if (!holds[g] || families[g].placed + newleaves(g) < 3) continue;
-        c.size(genes[g]->total);
-        exactfamily(g, k, mixed.data(), depths.data(), wide, c, f, r);
+        if (families[g].rooting >= 0) {
+          // Priced at its kept rooting: the change from there.
+          for (int j = 0; j < k; j++) f[j] = descend(g, &mixed[j * wide], &depths[j * wide], r[j]);
+        } else {
+          c.size(genes[g]->total);
+          exactfamily(g, k, mixed.data(), depths.data(), wide, c, f, r);
+        }
         const long long u = share.unitsof(g);
         for (int j = 0; j < k; j++) {
           c.exactdup[j] += f[j].dup * u;
@@ -681,7 +768,7 @@ void StepwiseAddition::costexactly(const std::vector<short>& xs) {
       }
     if (splitacrossprocesses()) sumoverprocesses(sum);
     for (int j = 0; j < k; j++)
-      costedtotals.push_back(without[todo[from + j]] + DlTotal(sum[2 * j], sum[2 * j + 1]));
+      costedtotals.push_back(prices[todo[from + j]] + DlTotal(sum[2 * j], sum[2 * j + 1]));
   }
 }
 

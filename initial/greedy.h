@@ -52,6 +52,7 @@ struct StepwiseFamily {
   std::vector<short> opposite;         // the position of the other side of its edge
   std::vector<short> at;               // the position of each directed node
   std::vector<short> image;            // by position; -1: no placed leaf on that side
+  std::vector<unsigned char> hasnew;   // by position: a leaf of the species being added
   short rooting = -1;  // a directed node with placed leaves on both sides; -1: < 3 placed
   int placed = 0;      // placed leaves
 };
@@ -112,7 +113,10 @@ class StepwiseAddition {
   int newleaves(int g) const { return newcount[g]; }
 
   void setplace(short x, short* mixed, short* depths) const;
-  void pricefamily(int g, long long units, Scratch& c) const;
+  void pricefamily(int g, long long units, Scratch& c);
+  // From the kept rooting, the root moved to a cheaper neighbouring edge while there is one:
+  // the change of cost, and the rooting reached.
+  DlTotal descend(int g, const short* mixed, const short* depths, short& rooting) const;
   // k places at once: mixed and depths hold k rows of setplace's.
   void exactfamily(int g, int k, const short* mixed, const short* depths, int wide, Scratch& c,
                    DlTotal* out, short* rootings) const;
