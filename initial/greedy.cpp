@@ -113,9 +113,10 @@ void walkedplace(SprWalk& walk, short P) {
 // each gene tree holding the species at the rooting optimal without it, and a re-rooting can
 // make another of the best few cheaper. Small collections cost many places (every one on
 // guigo16, whose starts were clearly worse with 4 or 8; treefam25 needed 8 to build the
-// walk's starts), large ones few (plants83 built starts as good with 2 as with 8).
+// walk's starts); a place costs little more than the pass that prices them all (a few root
+// moves per gene tree), so large ones cost 8.
 constexpr double candidatework = 2e6;  // directed gene nodes x places a step
-constexpr size_t fewestcandidates = 2;
+constexpr size_t fewestcandidates = 8;
 
 size_t candidatesfor(const std::vector<UnrootedTree*>& genes) {
   double nodes = 1;
@@ -807,13 +808,19 @@ void StepwiseAddition::insert(short x) {
     for (int g = lo; g < hi; g++) {
       if (!holds[g]) continue;
       StepwiseFamily& F = families[g];
-      c.size(genes[g]->total);
-      unsigned char* hasnew = c.kind.data();
       const int N = static_cast<int>(F.node.size());
-      for (int i = 0; i < N; i++) {
-        const short a = F.first[i], b = F.second[i];
-        hasnew[i] = a < 0 ? b == t : hasnew[a] | hasnew[b];
-        if (hasnew[i]) F.image[i] = F.image[i] < 0 ? leaf : mixed[F.image[i]];
+      if (F.rooting >= 0) {
+        // Priced this step: which sides hold t is known.
+        for (int i = 0; i < N; i++)
+          if (F.hasnew[i]) F.image[i] = F.image[i] < 0 ? leaf : mixed[F.image[i]];
+      } else {
+        c.size(genes[g]->total);
+        unsigned char* hasnew = c.kind.data();
+        for (int i = 0; i < N; i++) {
+          const short a = F.first[i], b = F.second[i];
+          hasnew[i] = a < 0 ? b == t : hasnew[a] | hasnew[b];
+          if (hasnew[i]) F.image[i] = F.image[i] < 0 ? leaf : mixed[F.image[i]];
+        }
       }
       F.placed += newleaves(g);
       F.rooting = F.placed >= 3 ? rootings[g] : -1;
