@@ -1,7 +1,6 @@
 #include "initial/greedy.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -639,9 +638,9 @@ void StepwiseAddition::exactfamily(int g, int k, const short* mixed, const short
 // The cost of a tree at a rooting, less that at the next: only the root and the node below it
 // change. Rooted at the edge between sides a and b, the root moves to an edge below b's first
 // node E (a node with both sides holding leaves), children c and cc: the root then joins c and
-// N, the other side of c's edge, whose children are a and cc. The cost over rootings has no
-// local optimum that is not global (the property test checks it against fresh reconciliations),
-// so the walk ends at an optimal rooting.
+// N, the other side of c's edge, whose children are a and cc. This relies on the cost over
+// the rootings having no local optimum that is not global, so that the walk ends at an optimal
+// rooting; the property test checks the result against fresh reconciliations.
 DlTotal StepwiseAddition::descend(int g, const short* mixed, const short* depths,
                                   short& rooting) const {
   const StepwiseFamily& F = families[g];
@@ -793,8 +792,7 @@ short StepwiseAddition::choose(short species, size_t k) {
 }
 
 void StepwiseAddition::insert(short x) {
-  const DlTotal cost = exact(x);
-  (void)cost;
+  exact(x);  // the rootings each tree holding t takes there
   size_t slot = 0;
   while (costed[slot] != x) slot++;
   const int n = W.size();

@@ -61,10 +61,11 @@ struct StepwiseFamily {
 // priced on every edge of the tree W built so far in one pass, each gene tree at the rooting
 // that was optimal for it without t (an edge of the whole gene tree, so t's leaves fall where
 // they are): the price is exact for the trees without t, whose optimal rootings do not move,
-// and an upper bound for the others. A place is costed exactly by one pass over the directed
-// nodes of the trees that hold t (every rooting at once). Gene trees are shared out over the
-// threads and processes as the search shares them; sums are whole numbers, so any split gives
-// the same choices.
+// and an upper bound for the others. A place is costed exactly by moving the root of each tree
+// that holds t from its kept rooting to cheaper neighbouring edges (a tree that reaches three
+// leaves only with t: one pass over its rootings). Gene trees are shared out over the threads
+// and processes as the search shares them; sums are whole numbers, so any split gives the
+// same choices.
 class StepwiseAddition {
  public:
   // W = (a, b).
