@@ -52,12 +52,20 @@ TEST(SprDefaults, FusedStartsWhenTheLimitAllows) {
   EXPECT_TRUE(longlimit.fuse);
 }
 
-TEST(SprDefaults, ConsensusStartBeyondSeveralHundredSpecies) {
-  for (double limit : {-1.0, 600.0}) {
-    const SprDefaults d = sprdefaultsfor(1000, 4400000, limit);
-    EXPECT_EQ(d.consensus, 1);
-    EXPECT_EQ(d.greedy, 0);
+// Beyond 300 species: a stepwise start when it likely takes at most half the limit (600 s
+// without one), a quasi-consensus start otherwise.
+TEST(SprDefaults, ConsensusStartWhenAStepwiseStartWouldNotFit) {
+  for (double limit : {-1.0, 300.0, 600.0}) {
+    const SprDefaults d = sprdefaultsfor(1000, 4400000, limit);  // about 90 s a start
+    EXPECT_EQ(d.consensus, 0);
+    EXPECT_EQ(d.greedy, 1);
     EXPECT_FALSE(d.fuse);
+    EXPECT_TRUE(d.priced);
   }
+  const SprDefaults tight = sprdefaultsfor(1000, 4400000, 60);
+  EXPECT_EQ(tight.consensus, 1);
+  EXPECT_EQ(tight.greedy, 0);
+  EXPECT_EQ(sprdefaultsfor(5000, 40000000, -1).consensus, 1);
+  EXPECT_EQ(sprdefaultsfor(5000, 40000000, 36000).consensus, 0);
   EXPECT_EQ(sprdefaultsfor(300, 100000, -1).consensus, 0);
 }
