@@ -4,13 +4,15 @@
 
 // Measured: guigo16 (16 species, 247 gene leaves) needs many starts, each of milliseconds;
 // treefam25 (25, 40520) reaches its best tree from one start; plants83 (83, 1.29 million)
-// spends about 75 s a start and gains from fusing six of them in ten minutes.
+// spends about 18 s on a start and its near climb (3 s of them building it) and gains from
+// fusing as many as the time limit allows.
 namespace {
 constexpr int maxstarts = 24;
 // Without a time limit, the starts share this many species-squared gene leaves of work.
 constexpr double startswork = 6e6;
-// Seconds of one start per species-squared gene leaf (plants83: about 75 s for 8.9e9).
-constexpr double secondsperwork = 1e-8;
+// Seconds of one start and its near climb per species-squared gene leaf, with room for the
+// final climb of the fused tree (plants83: about 18 s for 8.9e9, counted as 27).
+constexpr double secondsperwork = 3e-9;
 // Beyond this many species a stepwise-addition start is built only when it is likely to take
 // at most half the time limit (without one, at most nolimitstart seconds); else the start is
 // a quasi-consensus tree, whose cost does not grow with species times gene leaves.

@@ -41,10 +41,10 @@ TEST(SprDefaults, OneStartOnLargeDataWithoutLimit) {
 
 TEST(SprDefaults, FusedStartsWhenTheLimitAllows) {
   const SprDefaults p = sprdefaultsfor(83, 1294695, 600);  // plants83, ten minutes
-  EXPECT_EQ(p.greedy, 6);
+  EXPECT_EQ(p.greedy, 22);
   EXPECT_TRUE(p.fuse);
   EXPECT_FALSE(p.priced);
-  const SprDefaults shortlimit = sprdefaultsfor(83, 1294695, 60);
+  const SprDefaults shortlimit = sprdefaultsfor(83, 1294695, 30);
   EXPECT_EQ(shortlimit.greedy, 1);
   EXPECT_FALSE(shortlimit.fuse);
   const SprDefaults longlimit = sprdefaultsfor(83, 1294695, 36000);
