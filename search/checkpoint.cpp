@@ -11,6 +11,7 @@
 #include "parallel/processes.h"
 #include "search/searchdriver.h"
 #include "store/bytes.h"
+#include "store/treerepr.h"
 #include "trees/fatal.h"
 #include "io/newick.h"
 #include "trees/randomdraws.h"
@@ -104,6 +105,29 @@ RootedTree* resumedtree() {
   restorerandom(seed, draws);
   if (mainprocess()) std::cerr << "Resuming the search saved in " << name << std::endl;
   return S;
+}
+
+void savestarts(ByteWriter& out, const std::vector<RootedTree*>& starts) {
+  out.put<uint64_t>(starts.size());
+  std::vector<short> enc(starts[0]->reprlen());
+  for (size_t k = 1; k < starts.size(); k++) {
+    starts[k]->repr(enc.data());
+    out.putvec(enc);
+  }
+}
+
+void loadstarts(ByteReader& in, std::vector<RootedTree*>& starts) {
+  const uint64_t n = in.get<uint64_t>();
+  if (n == 0) in.damaged();
+  for (size_t k = 1; k < starts.size(); k++) delete starts[k];
+  starts.resize(1);
+  const size_t len = static_cast<size_t>(starts[0]->reprlen());
+  for (uint64_t k = 1; k < n; k++) {
+    std::vector<short> enc = in.getvec<short>();
+    if (enc.size() != len) in.damaged();
+    TreeRepr r(enc.data(), static_cast<int>(enc.size()), 0);
+    starts.push_back(speciestreeof(reprpostorder(r)));
+  }
 }
 
 Checkpoints::Checkpoints(char kind) : kind(kind), last(std::chrono::steady_clock::now()) {}

@@ -4,6 +4,10 @@
 
 #include "trees/treeshape.h"
 
+#include <vector>
+
+class ByteReader;
+class ByteWriter;
 class RootedTree;
 class SearchSteps;
 
@@ -22,6 +26,11 @@ extern CheckpointSettings checkpointing;
 // generator set as it was; the search then starts on this tree, which has the saved shape.
 // Fatal, with the reason, when the file cannot be resumed.
 RootedTree* resumedtree();
+
+// A search's start trees after the first (the tree it works on, saved with its node ids):
+// their encodings, and back, in place of the starts a resumed search was given.
+void savestarts(ByteWriter& out, const std::vector<RootedTree*>& starts);
+void loadstarts(ByteReader& in, std::vector<RootedTree*>& starts);
 
 // The checkpoints of one search (never of a --bootstrap replicate's).
 class Checkpoints {

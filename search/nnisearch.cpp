@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "reconcile/costformat.h"
+#include "search/checkpoint.h"
 #include "search/progress.h"
 #include "search/searchcontrol.h"
 #include "search/searchdriver.h"
@@ -158,12 +159,7 @@ class NniSearch : public SearchSteps {
     out.put<uint64_t>(marked.i);
     out.put<int64_t>(marked.moves);
     out.put(marked.best);
-    out.put<uint64_t>(starts.size());
-    std::vector<short> enc(W.reprlen());
-    for (size_t k = 1; k < starts.size(); k++) {
-      starts[k]->repr(enc.data());
-      out.putvec(enc);
-    }
+    savestarts(out, starts);
     store.savestate(out, {marked.current});
   }
 
@@ -178,16 +174,8 @@ class NniSearch : public SearchSteps {
     i = in.get<uint64_t>();
     x.moves = in.get<int64_t>();
     x.best = in.get<double>();
-    const uint64_t n = in.get<uint64_t>();
-    if (n == 0 || i > n || x.rotation < 0) in.damaged();
-    for (size_t k = 1; k < starts.size(); k++) delete starts[k];
-    starts.resize(1);
-    for (uint64_t k = 1; k < n; k++) {
-      std::vector<short> enc = in.getvec<short>();
-      if (enc.size() != static_cast<size_t>(W.reprlen())) in.damaged();
-      TreeRepr r(enc.data(), static_cast<int>(enc.size()), 0);
-      starts.push_back(speciestreeof(reprpostorder(r)));
-    }
+    loadstarts(in, starts);
+    if (i > starts.size() || x.rotation < 0 || x.rotation >= W.total) in.damaged();
     current = store.loadstate(in).at(0);  // in place of the constructor's first tree
   }
 

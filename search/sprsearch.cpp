@@ -11,6 +11,7 @@
 #include "search/fuse.h"
 #include "search/nnisearch.h"
 #include "search/regraftprice.h"
+#include "search/checkpoint.h"
 #include "search/progress.h"
 #include "search/searchcontrol.h"
 #include "search/searchdriver.h"
@@ -151,8 +152,7 @@ class SprSearch : public SearchSteps {
       out.put(opt.first);
       out.putvec(opt.second);
     }
-    out.put<uint64_t>(starts.size());
-    for (size_t k = 1; k < starts.size(); k++) out.putvec(encodingof(*starts[k]));
+    savestarts(out, starts);
     store.save(out);
     exact.save(out);
   }
@@ -180,19 +180,11 @@ class SprSearch : public SearchSteps {
       optima.emplace_back(c, in.getvec<short>());
       if (optima.back().second.size() != static_cast<size_t>(W.reprlen())) in.damaged();
     }
-    const uint64_t n = in.get<uint64_t>();
-    if ((phase != Phase::Climb && phase != Phase::Report) || n == 0 || i > n || made < 0 ||
+    loadstarts(in, starts);
+    if ((phase != Phase::Climb && phase != Phase::Report) || i > starts.size() || made < 0 ||
         rotation < 0 || rotation >= W.total ||
         (climbing.regioned && region.size() != static_cast<size_t>(W.total)))
       in.damaged();
-    for (size_t k = 1; k < starts.size(); k++) delete starts[k];
-    starts.resize(1);
-    for (uint64_t k = 1; k < n; k++) {
-      std::vector<short> enc = in.getvec<short>();
-      if (enc.size() != static_cast<size_t>(W.reprlen())) in.damaged();
-      TreeRepr r(enc.data(), static_cast<int>(enc.size()), 0);
-      starts.push_back(speciestreeof(reprpostorder(r)));
-    }
     store.load(in);
     exact.load(in);
     // A perturbation's climb journals its moves, to take them back if it ends dearer.
