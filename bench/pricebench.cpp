@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/benchclock.h"
 #include "initial/greedy.h"
 #include "parallel/pool.h"
 #include "search/regraftprice.h"
@@ -26,16 +27,6 @@
 #include "trees/unrootedtree.h"
 
 namespace {
-
-// CPU seconds of the whole process (every thread) and wall seconds.
-struct Clock {
-  std::clock_t cpu = std::clock();
-  std::chrono::steady_clock::time_point wall = std::chrono::steady_clock::now();
-  double cpus() const { return double(std::clock() - cpu) / CLOCKS_PER_SEC; }
-  double walls() const {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count();
-  }
-};
 
 std::vector<std::string> lines(const char* file) {
   std::ifstream in(file);

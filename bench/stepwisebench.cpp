@@ -15,25 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/benchclock.h"
 #include "initial/greedy.h"
 #include "parallel/pool.h"
 #include "trees/randomdraws.h"
 #include "trees/rootedtree.h"
 #include "trees/species.h"
 #include "trees/unrootedtree.h"
-
-namespace {
-
-struct Clock {
-  std::clock_t cpu = std::clock();
-  std::chrono::steady_clock::time_point wall = std::chrono::steady_clock::now();
-  double cpus() const { return double(std::clock() - cpu) / CLOCKS_PER_SEC; }
-  double walls() const {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count();
-  }
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 4) {
